@@ -26,6 +26,8 @@ struct FieldDesc {
     std::uint16_t size;
     std::uint8_t places;    // DEC only
     bool isText() const { return type == FieldType::String; }
+    // The name without its prefix: "NOMSV".
+    std::string_view shortName() const;
 };
 
 struct RecordDesc {
@@ -35,6 +37,8 @@ struct RecordDesc {
     std::span<const FieldDesc> fields;
     // Case-insensitive, with or without the prefix ("FRM:nomsv", "nomsv"); nullptr when unknown.
     const FieldDesc* find(std::string_view name) const;
+    // Clears a record buffer of this layout: numbers 0, texts blank.
+    void clear(void* record) const;
 };
 
 // A typed view of a variable's bytes.
@@ -51,10 +55,18 @@ struct VarRef {
     bool valid() const { return data != nullptr; }
 
     Decimal number() const;            // text fields: the text parsed as a number, else 0
-    void setNumber(const Decimal& v);  // text fields: the number's plain text
+    // Numbers: DEC rounds to its places and cuts high digits; LONG and BYTE round to a whole
+    // number and keep its low 32 or 8 bits. Text fields: the number's plain text, cut to the size.
+    void setNumber(const Decimal& v);
     std::string text() const;          // text fields: clipped of trailing blanks; numbers: plain text
     void setText(std::string_view s);  // text fields: cut or blank-padded; numbers: parsed, else 0
     void clear();                      // blanks or zero
+    // True when the text field holds a number (Decimal::parse accepts its clipped text).
+    bool holdsNumber() const;
+    // True when v can be stored without losing a digit: for DEC no digit above its capacity and
+    // no non-zero digit beyond its places; LONG and BYTE whole numbers in range; text fields when
+    // the plain text fits.
+    bool canHold(const Decimal& v) const;
 };
 
 }  // namespace vx
