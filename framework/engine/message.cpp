@@ -1,0 +1,253 @@
+#include "message.h"
+
+#include <QCalendarWidget>
+#include <QDate>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <list>
+
+#include "fonts.h"
+#include "framework/types/codepage.h"
+#include "threads.h"
+#include "window.h"
+
+namespace vx::eng {
+
+namespace {
+
+struct Open {
+    OpenDialog info;
+    QPointer<QWidget> w;
+};
+std::list<Open>& registry() {
+    static std::list<Open> r;
+    return r;
+}
+
+// Disables the running thread's windows while a blocking dialog is up.
+struct ThreadBlock {
+    std::vector<Window*> blocked;
+    ThreadBlock() {
+        if (detail::ThreadState* t = detail::currentState())
+            for (Window* w : detail::windowStack(t))
+                if (!w->isBlocked()) {
+                    w->block(true);
+                    blocked.push_back(w);
+                }
+    }
+    ~ThreadBlock() {
+        detail::ThreadState* t = detail::currentState();
+        if (!t) return;
+        auto& st = detail::windowStack(t);
+        for (Window* w : blocked)
+            if (std::find(st.begin(), st.end(), w) != st.end()) w->block(false);
+    }
+};
+
+QWidget* dialogParent() {
+    Window* w = Window::current();
+    return w ? w->outer() : nullptr;
+}
+
+constexpr int kOrder[] = {btn::Ok, btn::Yes, btn::No, btn::Abort, btn::Retry, btn::Ignore, btn::Cancel, btn::Help};
+
+QString buttonText(int b) {
+    switch (b) {
+    case btn::Ok: return QStringLiteral("OK");
+    case btn::Yes: return QStringLiteral("&Yes");
+    case btn::No: return QStringLiteral("&No");
+    case btn::Abort: return QStringLiteral("&Abort");
+    case btn::Retry: return QStringLiteral("&Retry");
+    case btn::Ignore: return QStringLiteral("&Ignore");
+    case btn::Cancel: return QStringLiteral("Cancel");
+    case btn::Help: return QStringLiteral("&Help");
+    }
+    return {};
+}
+
+QMessageBox::ButtonRole roleOf(int b) {
+    switch (b) {
+    case btn::Ok: case btn::Yes: case btn::Retry: case btn::Ignore: return QMessageBox::AcceptRole;
+    case btn::No: return QMessageBox::NoRole;
+    case btn::Cancel: case btn::Abort: return QMessageBox::RejectRole;
+    case btn::Help: return QMessageBox::HelpRole;
+    }
+    return QMessageBox::ActionRole;
+}
+
+}  // namespace
+
+int MESSAGE(const QString& text, const QString& title, Icon icon, int buttons, int defaultButton) {
+    if (buttons == 0) buttons = btn::Ok;
+    QString body = text;
+    body.replace(QLatin1Char('|'), QLatin1Char('\n'));
+    if (!detail::currentState()) return defaultButton ? defaultButton : btn::Ok;
+
+    QPointer<QMessageBox> box = new QMessageBox(dialogParent());
+    box->setWindowFlag(Qt::Dialog);
+    box->setWindowModality(Qt::NonModal);
+    box->setWindowTitle(title);
+    box->setText(body);
+    switch (icon) {
+    case Icon::Information: case Icon::Asterisk: box->setIcon(QMessageBox::Information); break;
+    case Icon::Question: box->setIcon(QMessageBox::Question); break;
+    case Icon::Exclamation: box->setIcon(QMessageBox::Warning); break;
+    case Icon::Hand: box->setIcon(QMessageBox::Critical); break;
+    default: break;
+    }
+    int answer = 0;
+    int escape = (buttons & btn::Cancel) ? btn::Cancel : (buttons & btn::No) ? btn::No : 0;
+    int first = 0;
+    for (int b : kOrder) {
+        if (!(buttons & b)) continue;
+        if (!first) first = b;
+        QPushButton* pb = box->addButton(buttonText(b), roleOf(b));
+        QObject::connect(pb, &QPushButton::clicked, box, [&answer, b] { answer = b; });
+        if (b == defaultButton) box->setDefaultButton(pb);
+        if (b == escape) box->setEscapeButton(pb);
+    }
+    if (!escape) escape = (defaultButton && (buttons & defaultButton)) ? defaultButton : first;
+    // Buttons close the box themselves; a close without a button answers the escape button.
+    QObject::connect(box, &QMessageBox::finished, box, [&answer, escape] {
+        if (!answer) answer = escape;
+    });
+
+    ThreadBlock block;
+    auto it = registry().insert(registry().end(), Open{});
+    it->w = box;
+    it->info.thread = THREAD();
+    it->info.widget = box;
+    it->info.title = title;
+    it->info.text = body;
+    it->info.buttons = buttons;
+    QPointer<QMessageBox> weak = box;
+    it->info.answer = [weak](int b) {
+        if (!weak) return;
+        for (QAbstractButton* ab : weak->buttons())
+            if (ab->text() == buttonText(b)) { ab->click(); return; }
+    };
+    struct Cleanup {
+        std::list<Open>::iterator it;
+        QPointer<QMessageBox> box;
+        ~Cleanup() {
+            registry().erase(it);
+            if (box) box->deleteLater();
+        }
+    } cleanup{it, box};
+    box->show();
+    detail::waitUntil([&answer, &box] { return answer != 0 || !box; });
+    return answer ? answer : escape;
+}
+
+int runDialog(QDialog* dialog) {
+    if (!dialog) return QDialog::Rejected;
+    if (!detail::currentState()) return QDialog::Rejected;
+    dialog->setWindowModality(Qt::NonModal);
+    bool done = false;
+    QPointer<QDialog> d = dialog;
+    auto conn = QObject::connect(dialog, &QDialog::finished, dialog, [&done] { done = true; });
+    ThreadBlock block;
+    auto it = registry().insert(registry().end(), Open{});
+    it->w = dialog;
+    it->info.thread = THREAD();
+    it->info.widget = dialog;
+    it->info.title = dialog->windowTitle();
+    it->info.answer = [d](int r) {
+        if (d) d->done(r);
+    };
+    struct Cleanup {
+        std::list<Open>::iterator it;
+        ~Cleanup() { registry().erase(it); }
+    } cleanup{it};
+    dialog->show();
+    detail::waitUntil([&done, &d] { return done || !d; });
+    if (d) QObject::disconnect(conn);
+    return d ? d->result() : QDialog::Rejected;
+}
+
+DialogHooks& dialogHooks() {
+    static DialogHooks h = [] {
+        DialogHooks k;
+        k.file = [](const QString& title, std::string& path, const QString& filter, int) {
+            QFileDialog dlg(dialogParent(), title);
+            dlg.setOption(QFileDialog::DontUseNativeDialog);
+            dlg.setFileMode(QFileDialog::ExistingFile);
+            QStringList parts = filter.split(QLatin1Char('|'));
+            QStringList filters;
+            for (int i = 0; i + 1 < parts.size(); i += 2) filters << parts[i] + QStringLiteral(" (") + parts[i + 1] + QLatin1Char(')');
+            if (!filters.isEmpty()) dlg.setNameFilters(filters);
+            if (!path.empty()) dlg.selectFile(cp::fromCp1251(path));
+            if (runDialog(&dlg) != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
+            path = cp::toCp1251(dlg.selectedFiles().first());
+            return true;
+        };
+        k.printerSetup = [](const QString&) { return false; };
+        k.font = [](const QString& title, FontChoice& f) {
+            QFontDialog dlg(dialogParent());
+            dlg.setOption(QFontDialog::DontUseNativeDialog);
+            dlg.setWindowTitle(title);
+            dlg.setCurrentFont(fontOf(FontDesc{f.typeface, f.size, f.style, -1}, QFont()));
+            if (runDialog(&dlg) != QDialog::Accepted) return false;
+            QFont q = dlg.selectedFont();
+            f.typeface = q.family();
+            f.size = q.pointSize();
+            f.style = styleOf(q);
+            return true;
+        };
+        k.calendar = [](const QString& title, std::int32_t date) -> std::optional<std::int32_t> {
+            // Day 4 is 1 January 1801.
+            const QDate base(1801, 1, 1);
+            QDialog dlg(dialogParent());
+            dlg.setWindowTitle(title);
+            auto* lay = new QVBoxLayout(&dlg);
+            auto* cal = new QCalendarWidget(&dlg);
+            if (date > 0) cal->setSelectedDate(base.addDays(date - 4));
+            lay->addWidget(cal);
+            auto* bb = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
+            lay->addWidget(bb);
+            QObject::connect(bb, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+            QObject::connect(bb, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+            QObject::connect(cal, &QCalendarWidget::activated, &dlg, &QDialog::accept);
+            if (runDialog(&dlg) != QDialog::Accepted) return std::nullopt;
+            return static_cast<std::int32_t>(base.daysTo(cal->selectedDate()) + 4);
+        };
+        return k;
+    }();
+    return h;
+}
+
+bool FILEDIALOG(const QString& title, std::string& path, const QString& filter, int flags) {
+    auto& h = dialogHooks();
+    return h.file ? h.file(title, path, filter, flags) : false;
+}
+bool PRINTERDIALOG(const QString& title) {
+    auto& h = dialogHooks();
+    return h.printerSetup ? h.printerSetup(title) : false;
+}
+bool FONTDIALOG(const QString& title, FontChoice& font) {
+    auto& h = dialogHooks();
+    return h.font ? h.font(title, font) : false;
+}
+std::optional<std::int32_t> CALENDAR(const QString& title, std::int32_t date) {
+    auto& h = dialogHooks();
+    return h.calendar ? h.calendar(title, date) : std::nullopt;
+}
+
+std::vector<OpenDialog> openDialogs() {
+    std::vector<OpenDialog> r;
+    for (auto& o : registry())
+        if (o.w) r.push_back(o.info);
+    return r;
+}
+
+}  // namespace vx::eng

@@ -1,0 +1,63 @@
+#pragma once
+// Blocking calls of a logical thread: message boxes and the common dialogs. None of them spins a
+// nested Qt event loop: the dialog is shown without Qt modality, the calling thread's windows are
+// disabled, and the calling fiber waits for the answer while every other thread goes on.
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "events.h"
+
+class QDialog;
+class QWidget;
+
+namespace vx::eng {
+
+// MESSAGE: shows text ('|' breaks a line) under a title with an icon and buttons (btn:: bits);
+// returns the button pressed. Esc or the close box answer Cancel, else No, else the default.
+int MESSAGE(const QString& text, const QString& title = {}, Icon icon = Icon::None,
+            int buttons = btn::Ok, int defaultButton = 0);
+
+// Shows a dialog for the running thread and waits for it to finish; returns QDialog::result().
+// The dialog is owned by the caller. On the main stack it returns QDialog::Rejected at once.
+int runDialog(QDialog* dialog);
+
+// The common dialogs. Each is a hook that later layers (or tests) may replace.
+struct FontChoice {
+    QString typeface;
+    int size = 0;
+    int color = 0;   // 0x00BBGGRR
+    int style = 400; // weight + 0x1000 italic + 0x2000 underline + 0x4000 strike-out
+    int charset = 0;
+};
+struct DialogHooks {
+    // Open-file dialog: path in/out (1251 text); filter as "Name|*.ext|Name|*.*".
+    std::function<bool(const QString& title, std::string& path, const QString& filter, int flags)> file;
+    std::function<bool(const QString& title)> printerSetup;
+    std::function<bool(const QString& title, FontChoice& font)> font;
+    // Calendar: a day number (0 = none) to start from; the chosen day or nothing.
+    std::function<std::optional<std::int32_t>(const QString& title, std::int32_t date)> calendar;
+};
+DialogHooks& dialogHooks();
+
+bool FILEDIALOG(const QString& title, std::string& path, const QString& filter = {}, int flags = 0);
+bool PRINTERDIALOG(const QString& title);
+bool FONTDIALOG(const QString& title, FontChoice& font);
+std::optional<std::int32_t> CALENDAR(const QString& title, std::int32_t date);
+
+// Blocking dialogs now open, for the test harness.
+struct OpenDialog {
+    int thread = 0;
+    QWidget* widget = nullptr;
+    QString title, text;
+    int buttons = 0;                  // message boxes: the btn:: bits offered
+    std::function<void(int)> answer;  // message boxes: press a button; dialogs: done(result)
+};
+std::vector<OpenDialog> openDialogs();
+
+}  // namespace vx::eng
