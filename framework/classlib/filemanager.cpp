@@ -1,0 +1,401 @@
+#include "filemanager.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "framework/engine/threads.h"
+
+namespace vx {
+
+namespace detail {
+// Replays a cascade journal left behind in the directory of `file` (relationmanager.cpp).
+void recoverCascade(const store::File& file);
+}  // namespace detail
+
+namespace {
+
+vx::eng::PerThread<std::vector<FileManager*>> g_managers;
+
+// The messages of writes that fail for another reason than a duplicate key.
+void addFileMessages(ErrorClass& e) {
+    if (!e.Find(FileMsg::WriteFailed))
+        e.AddMessage({FileMsg::WriteFailed, Level::Notify, "File Write Error",
+                      "Error: (%ErrorText) writing %File. No change was made."});
+    if (!e.Find(FileMsg::RestrictUpdate))
+        e.AddMessage({FileMsg::RestrictUpdate, Level::Notify, "Referential Integrity Update Error",
+                      "This record is referenced from the file %File. Its linking fields cannot be changed while these references exist."});
+}
+
+QString driverText(const store::File& f) { return QString::fromStdString(f.errorMessage()); }
+
+}  // namespace
+
+const std::vector<FileManager*>& threadFileManagers() { return *g_managers; }
+
+FileManager::~FileManager() {
+    if (registered_) std::erase(*g_managers, this);
+}
+
+void FileManager::Init() {
+    if (!registered_) {
+        g_managers->push_back(this);
+        registered_ = true;
+    }
+    LazyOpen = true;
+    opened_ = 0;
+}
+
+void FileManager::Init(store::File& file, ErrorClass& errors) {
+    File = &file;
+    Errors = &errors;
+    OpenMode = store::mode::ReadWrite;
+    Create = 1;
+    LockRecover = 10;
+    FileName = QString::fromStdString(file.desc().name);
+    addFileMessages(errors);
+}
+
+void FileManager::Kill() {
+    if (File && File->isOpen()) File->close();
+    opened_ = 0;
+    if (registered_) {
+        std::erase(*g_managers, this);
+        registered_ = false;
+    }
+    keys_.clear();
+    Initialized = false;
+}
+
+int FileManager::UseFile(int useType) {
+    if (useType == UseType::Initialise) return Level::Benign;
+    if (!File || opened_ < 1) {
+        if (Errors) return Errors->ThrowFile(Msg::UseClosedFile, FileName);
+        return Level::Program;
+    }
+    if (File->isOpen()) return Level::Benign;
+    // Opening must not change what the record buffer holds.
+    std::string saved = SaveBuffer();
+    int level = openFile();
+    RestoreBuffer(saved);
+    return level;
+}
+
+// At most two attempts; each failure that can be mended (a missing file, a lock, invalid keys)
+// is mended once and the open tried again.
+int FileManager::openFile() {
+    int mode = OpenMode;
+    for (int attempt = 1;; ++attempt) {
+        int err = File->open(mode);
+        if (err == store::NoError) {
+            detail::recoverCascade(*File);
+            return Level::Benign;
+        }
+        bool last = attempt >= 2;
+        if (err == store::AccessDenied) {
+            // A lock left by a dead holder goes with its process, so recovering is one more try.
+            if (LockRecover > 0) err = File->open(mode);
+            if (err == store::NoError) return Level::Benign;
+            if (err == store::AccessDenied && (mode & 0x0F) != 0 && !last) {
+                mode &= 0xF0;
+                Errors->SetErrors(err, driverText(*File));
+                int level = Errors->ThrowFile(Msg::AccessDenied, FileName);
+                if (level != Level::Benign && level != Level::Notify) return level;
+                continue;
+            }
+        } else if (err == store::FileNotFound && Create && !last) {
+            if (File->create() != store::NoError) {
+                Errors->SetErrors(File->lastError(), driverText(*File));
+                return Errors->ThrowFile(Msg::CreateFailed, FileName);
+            }
+            continue;
+        } else if (err == store::KeyFileRebuild && !last) {
+            Errors->SetErrors(err, driverText(*File));
+            int level = Errors->ThrowFile(Msg::RebuildKey, FileName);
+            if (level != Level::Benign && level != Level::Notify) return level;
+            if (File->build() != store::NoError) {
+                Errors->SetErrors(File->lastError(), driverText(*File));
+                return Errors->ThrowFile(Msg::RebuildFailed, FileName);
+            }
+            continue;
+        }
+        Errors->SetErrors(err, driverText(*File));
+        return Errors->ThrowFile(Msg::OpenFailed, FileName);
+    }
+}
+
+void FileManager::AddKey(int key, const QString& displayName, bool autoNumber) {
+    for (auto& k : keys_)
+        if (k.key == key) {
+            k.display = displayName;
+            k.autoNumber = autoNumber;
+            return;
+        }
+    keys_.push_back({key, displayName, autoNumber});
+}
+
+const FileManager::KeyEntry* FileManager::keyEntry(int key) const {
+    for (auto& k : keys_)
+        if (k.key == key) return &k;
+    return nullptr;
+}
+
+QString FileManager::KeyDisplayName(int key) const {
+    auto* k = keyEntry(key);
+    return k ? k->display : QString();
+}
+
+QString FileManager::KeyName(int key) const {
+    if (!File || key < 1 || key > static_cast<int>(File->desc().keys.size())) return {};
+    return QString::fromStdString(File->desc().keys[key - 1].name);
+}
+
+bool FileManager::KeyAutoNumber(int key) const {
+    auto* k = keyEntry(key);
+    return k && k->autoNumber;
+}
+
+int FileManager::FindKey(const QString& name) const {
+    for (auto& k : keys_)
+        if (k.display.compare(name, Qt::CaseInsensitive) == 0 || KeyName(k.key).compare(name, Qt::CaseInsensitive) == 0)
+            return k.key;
+    return 0;
+}
+
+int FileManager::autoNumberKey() const {
+    for (auto& k : keys_)
+        if (k.autoNumber) return k.key;
+    return 0;
+}
+
+int FileManager::Open() {
+    UseFile(UseType::Initialise);
+    ++opened_;
+    if (!LazyOpen) {
+        int level = UseFile(UseType::Use);
+        if (level != Level::Benign) {
+            --opened_;
+            return level;
+        }
+    }
+    return Level::Benign;
+}
+
+int FileManager::Close() {
+    if (opened_ > 0 && --opened_ == 0 && File && File->isOpen()) File->close();
+    return Level::Benign;
+}
+
+// --- writes ------------------------------------------------------------------------------------
+
+int FileManager::TryInsert() {
+    if (UseFile() != Level::Benign) return store::FileNotOpen;
+    int err = File->add(Buffer);
+    // Another writer took the primed number in the meantime: the driver gives the next one.
+    if (err == store::DuplicateKey) {
+        int k = autoNumberKey();
+        if (k && File->errorDetail() == File->desc().keys[k - 1].name) {
+            VarRef::of(*File->desc().keys[k - 1].components[0].field, Buffer).clear();
+            err = File->add(Buffer);
+        }
+    }
+    return err;
+}
+
+int FileManager::TryUpdate() {
+    if (UseFile() != Level::Benign) return store::FileNotOpen;
+    return File->put(Buffer);
+}
+
+int FileManager::TryDelete() {
+    if (UseFile() != Level::Benign) return store::FileNotOpen;
+    return File->remove();
+}
+
+int FileManager::duplicateKey() {
+    std::string detail = File->errorDetail();
+    QString name;
+    for (std::size_t k = 0; k < File->desc().keys.size(); ++k) {
+        const std::string& kn = File->desc().keys[k].name;
+        if (detail.compare(0, kn.size(), kn) == 0) {
+            name = KeyDisplayName(int(k) + 1);
+            if (name.isEmpty()) name = QString::fromStdString(kn);
+            break;
+        }
+    }
+    Errors->SetErrors(store::DuplicateKey, driverText(*File));
+    Errors->SetFile(FileName);
+    return Errors->ThrowMessage(Msg::DuplicateKey, name);
+}
+
+int FileManager::writeFailed() {
+    Errors->SetErrors(File->lastError(), driverText(*File));
+    return Errors->ThrowFile(FileMsg::WriteFailed, FileName);
+}
+
+int FileManager::ReportWriteError() {
+    if (File->lastError() == store::DuplicateKey) return duplicateKey();
+    return writeFailed();
+}
+
+int FileManager::Insert() {
+    for (;;) {
+        if (int l = UseFile(); l != Level::Benign) return l;
+        int err = TryInsert();
+        if (err == store::NoError) return Level::Benign;
+        if (err == store::DuplicateKey) return duplicateKey();
+        if (err == store::AutoNumberFailed) {
+            int k = autoNumberKey();
+            Errors->SetErrors(err, driverText(*File));
+            Errors->SetKey(k ? KeyDisplayName(k) : QString());
+            int level = Errors->ThrowFile(Msg::RetryAutoInc, FileName);
+            if (level == Level::Benign) continue;
+            return level;
+        }
+        return writeFailed();
+    }
+}
+
+int FileManager::Update() {
+    if (int l = UseFile(); l != Level::Benign) return l;
+    int err = File->put(Buffer);
+    if (err == store::NoError) return Level::Benign;
+    if (err == store::DuplicateKey) return duplicateKey();
+    return writeFailed();
+}
+
+int FileManager::Delete() {
+    if (int l = UseFile(); l != Level::Benign) return l;
+    if (File->remove() == store::NoError) return Level::Benign;
+    return writeFailed();
+}
+
+// --- reads -------------------------------------------------------------------------------------
+
+int FileManager::readLevel(int code) {
+    if (code == store::NoError) return Level::Benign;
+    if (Errors) Errors->SetErrors(code, driverText(*File));
+    return Level::Notify;
+}
+
+int FileManager::TryFetch(int key) {
+    if (UseFile() != Level::Benign) return store::FileNotOpen;
+    return File->get(key, Buffer);
+}
+int FileManager::TryNext() {
+    if (UseFile() != Level::Benign) return store::FileNotOpen;
+    return File->next(Buffer);
+}
+int FileManager::TryPrevious() {
+    if (UseFile() != Level::Benign) return store::FileNotOpen;
+    return File->previous(Buffer);
+}
+int FileManager::TryReget(store::Position pos) {
+    if (UseFile() != Level::Benign) return store::FileNotOpen;
+    return File->get(pos, Buffer);
+}
+
+int FileManager::Fetch(int key) {
+    if (int l = UseFile(); l != Level::Benign) return l;
+    return readLevel(File->get(key, Buffer));
+}
+int FileManager::Next() {
+    if (int l = UseFile(); l != Level::Benign) return l;
+    return readLevel(File->next(Buffer));
+}
+int FileManager::Previous() {
+    if (int l = UseFile(); l != Level::Benign) return l;
+    return readLevel(File->previous(Buffer));
+}
+int FileManager::Reget(store::Position pos) {
+    if (int l = UseFile(); l != Level::Benign) return l;
+    return readLevel(File->get(pos, Buffer));
+}
+
+int FileManager::SetStart(int key) {
+    if (int l = UseFile(); l != Level::Benign) return l;
+    return readLevel(File->setStart(key));
+}
+int FileManager::SetEnd(int key) {
+    if (int l = UseFile(); l != Level::Benign) return l;
+    return readLevel(File->setEnd(key));
+}
+int FileManager::SetFrom(int key) {
+    if (int l = UseFile(); l != Level::Benign) return l;
+    return readLevel(File->set(key, Buffer));
+}
+int FileManager::SetAt(int key, store::Position pos) {
+    if (int l = UseFile(); l != Level::Benign) return l;
+    return readLevel(File->set(key, pos));
+}
+
+std::uint32_t FileManager::Records() {
+    if (UseFile() != Level::Benign) return 0;
+    return File->records();
+}
+
+// --- new records -------------------------------------------------------------------------------
+
+int FileManager::PrimeRecord(bool suppressClear) {
+    if (int l = UseFile(); l != Level::Benign) return l;
+    if (!suppressClear && Record) Record->clear(Buffer);
+    PrimeFields();
+    return PrimeAutoInc();
+}
+
+int FileManager::PrimeAutoInc() {
+    int k = autoNumberKey();
+    if (!k) return Level::Benign;
+    if (int l = UseFile(); l != Level::Benign) return l;
+    const FieldDesc& field = *File->desc().keys[k - 1].components[0].field;
+    VarRef target = VarRef::of(field, Buffer);
+    for (;;) {
+        std::string rec(Record->size, '\0');
+        int err = File->setEnd(k);
+        if (err == store::NoError) err = File->previous(rec.data());
+        Decimal next = 1;
+        if (err == store::NoError) next = VarRef::of(field, rec.data()).number() + Decimal(1);
+        else if (err == store::NoMoreRecords) err = store::NoError;
+        if (err == store::NoError && !target.canHold(next)) err = store::AutoNumberFailed;
+        if (err == store::NoError) {
+            target.setNumber(next);
+            return Level::Benign;
+        }
+        Errors->SetErrors(err, driverText(*File));
+        Errors->SetKey(KeyDisplayName(k));
+        int level = Errors->ThrowFile(Msg::RetryAutoInc, FileName);
+        if (level != Level::Benign) return level;
+    }
+}
+
+std::string FileManager::SaveBuffer() const {
+    if (!Buffer || !Record) return {};
+    return std::string(static_cast<const char*>(Buffer), Record->size);
+}
+
+void FileManager::RestoreBuffer(const std::string& saved) {
+    if (Buffer && Record && saved.size() == Record->size) std::memcpy(Buffer, saved.data(), saved.size());
+}
+
+int FileManager::ThrowFileError(int id) {
+    if (File) Errors->SetErrors(File->lastError(), driverText(*File));
+    return Errors->ThrowFile(id, FileName);
+}
+
+void installStoreWaitHook() {
+    // Only the thread that runs the fibers may switch them; other OS threads only sleep.
+    std::thread::id gui = std::this_thread::get_id();
+    store::setWaitHook([gui] {
+        if (std::this_thread::get_id() != gui || !vx::eng::detail::currentState()) return;
+        bool turned = false;
+        vx::eng::detail::schedule();
+        vx::eng::detail::waitUntil([&turned] {
+            if (turned) return true;
+            turned = true;
+            return false;
+        });
+    });
+}
+
+}  // namespace vx

@@ -1,0 +1,156 @@
+#pragma once
+// FILEMANAGER: one data file as one logical thread uses it. It owns no file itself: the data
+// dictionary hands it the thread's driver handle (vx::store::File), the thread's record buffer
+// and the error manager. The file is opened lazily: Open() only counts a use, and the first real
+// use (a read or write after at least one Open) opens the file physically, creating it when it is
+// missing and rebuilding its keys when the driver finds them invalid, with the messages of the
+// error manager's table. The last Close() closes it again.
+//
+// Return values: the plain steps (Insert, Update, Fetch, Next, ...) return a level (0 benign;
+// otherwise the level of the message shown, or 5 notify without a message for "not found" and
+// "end of file"); the Try... steps return the driver's error code and show nothing, for callers
+// that handle errors themselves. Every step first runs UseFile, so the file is ready.
+
+#include <QString>
+#include <string>
+#include <vector>
+
+#include "framework/classlib/errors.h"
+#include "framework/store/store.h"
+#include "framework/types/fields.h"
+
+namespace vx {
+
+// What UseFile is asked for.
+namespace UseType {
+constexpr int Use = 1;         // a real read or write: the file must be open
+constexpr int Initialise = 5;  // only make sure the manager is initialised for use
+}  // namespace UseType
+
+// Messages the file and relation managers add to the error manager's table when it lacks them.
+namespace FileMsg {
+constexpr int WriteFailed = 90;    // level 5 "File Write Error"
+constexpr int RestrictUpdate = 91; // level 5 "Referential Integrity Update Error"
+}  // namespace FileMsg
+
+class FileManager {
+public:
+    FileManager() = default;
+    virtual ~FileManager();
+    FileManager(const FileManager&) = delete;
+    FileManager& operator=(const FileManager&) = delete;
+
+    // Registration with the thread's list of file managers; lazy open on. A derived Init sets
+    // Buffer, Record, FileName, Errors and File first.
+    virtual void Init();
+    // Initialisation for use: the file and the error manager; open mode 0x42, create 1, lock
+    // recover 10; from now on messages name the file as the driver names it.
+    void Init(store::File& file, ErrorClass& errors);
+    // Closes the file when it is open and leaves the thread's list.
+    virtual void Kill();
+    // Fields a new record gets besides the cleared values (run by PrimeRecord).
+    virtual void PrimeFields() {}
+    // Makes the file ready for a use (see UseType); returns a level.
+    virtual int UseFile(int useType = UseType::Use);
+
+    // The key registry: key numbers are the driver's (1-based), in the order of FileDesc::keys.
+    void AddKey(int key, const QString& displayName, bool autoNumber = false);
+    int KeyCount() const { return static_cast<int>(keys_.size()); }
+    QString KeyDisplayName(int key) const;     // blank for an unregistered key
+    QString KeyName(int key) const;            // the driver's name ("FRM:K1")
+    bool KeyAutoNumber(int key) const;
+    // A key by its name or display name, case-insensitive; 0 when unknown.
+    int FindKey(const QString& name) const;
+
+    // Use counting: Open counts a use (and opens at once when lazy open is off), Close releases
+    // one and closes the file with the last.
+    int Open();
+    int Close();
+    int OpenCount() const { return opened_; }
+    bool IsOpen() const { return File && File->isOpen(); }
+
+    // Writes of the record buffer.
+    int Insert();           // add; duplicate key: message 15; auto-number failure: question 35
+    int Update();           // write at the current position
+    int Delete();           // remove the record at the current position
+    int TryInsert();
+    int TryUpdate();
+    int TryDelete();
+
+    // Reads into the record buffer.
+    int Fetch(int key);     // the first record whose key equals the key fields of the buffer
+    int Next();
+    int Previous();
+    int TryFetch(int key);
+    int TryNext();
+    int TryPrevious();
+    // Sequences: key 0 is file order. SetFrom starts at the key fields of the buffer, SetAt at a
+    // record position; Next then reads from there.
+    int SetStart(int key);
+    int SetEnd(int key);
+    int SetFrom(int key);
+    int SetAt(int key, store::Position pos);
+    // Position save and restore.
+    store::Position Position() const { return File ? File->position() : 0; }
+    int Reget(store::Position pos);             // level; notify when the record is gone
+    int TryReget(store::Position pos);
+    std::uint32_t Records();
+
+    // A new record: cleared (numbers 0, texts blank), then PrimeFields, then the auto-numbered
+    // key's next number. Returns a level (4 when the user gives up after message 35).
+    int PrimeRecord(bool suppressClear = false);
+    int PrimeAutoInc();
+
+    // Saving and restoring the record buffer around a step that must not change it.
+    std::string SaveBuffer() const;
+    void RestoreBuffer(const std::string& saved);
+
+    int LastError() const { return File ? File->lastError() : 0; }
+    std::string LastErrorMessage() const { return File ? File->errorMessage() : std::string(); }
+
+    // Shows message id naming this file with the driver's last error; returns its level.
+    int ThrowFileError(int id);
+    // The message of the driver's last failed write: 15 for a duplicate key (naming the key's
+    // display name), else "File Write Error". Returns its level.
+    int ReportWriteError();
+
+    // Settings (the dictionary's per-file class sets them).
+    void* Buffer = nullptr;
+    const RecordDesc* Record = nullptr;
+    QString FileName;                 // replaces %File
+    ErrorClass* Errors = nullptr;
+    store::File* File = nullptr;
+    int Create = 0;
+    int LockRecover = 0;
+    int OpenMode = store::mode::ReadWrite;
+    bool LazyOpen = true;
+    bool Initialized = false;         // kept by the derived class's UseFile
+
+private:
+    struct KeyEntry {
+        int key = 0;
+        QString display;
+        bool autoNumber = false;
+    };
+    int openFile();
+    int duplicateKey();
+    int writeFailed();
+    int autoNumberKey() const;
+    const KeyEntry* keyEntry(int key) const;
+    int readLevel(int code);
+
+    std::vector<KeyEntry> keys_;
+    int opened_ = 0;
+    bool registered_ = false;
+};
+
+// The file managers of the running logical thread, in registration order.
+const std::vector<FileManager*>& threadFileManagers();
+
+// While one logical thread waits for a driver lock, the others run: the driver's wait hook
+// suspends the waiting fiber for one turn of the scheduler (on the main stack it only sleeps).
+void installStoreWaitHook();
+
+}  // namespace vx
+
+using FILEMANAGER = vx::FileManager;
