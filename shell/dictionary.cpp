@@ -33,17 +33,6 @@ vx::eng::PerThread<Hidden> g_hidden;
 vx::eng::PerThread<std::unique_ptr<DICTIONARY>> g_dictionary;
 int g_firstThread = 1;
 
-// GLOBALERRORS is constructed during static initialisation, possibly before the class library's
-// message table exists; the table is copied in again from an error manager made at run time.
-void ensureStandardMessages() {
-    if (GLOBALERRORS.Find(vx::Msg::OpenFailed)) return;
-    vx::ErrorClass fresh;
-    for (int id : {vx::Msg::AccessDenied, vx::Msg::CreateFailed, vx::Msg::DuplicateKey, vx::Msg::OpenFailed,
-                   vx::Msg::RebuildFailed, vx::Msg::RebuildKey, vx::Msg::RestrictDelete, vx::Msg::RetryAutoInc,
-                   vx::Msg::UseClosedFile, vx::Msg::ConfirmCancel, vx::Msg::NoRecords})
-        if (const vx::ErrorEntry* e = fresh.Find(id); e && !GLOBALERRORS.Find(id)) GLOBALERRORS.AddMessage(*e);
-}
-
 }  // namespace
 
 namespace vexlo {
@@ -291,7 +280,6 @@ void HIDE_RELATE_LAST::Kill() {
 // --- the dictionary -----------------------------------------------------------------------------
 
 void DCTINIT() {
-    ensureStandardMessages();
     Hidden& h = *g_hidden;
     if (h.relateLast) return;
     // Objects first, in file order.
@@ -341,7 +329,6 @@ namespace vexlo {
 
 void installDictionaryHooks(int firstThread) {
     g_firstThread = firstThread;
-    ensureStandardMessages();
     GLOBALERRORS.SetStatusLocator([] { return &*GLOBALERRORSTATUS; });
     vx::installStoreWaitHook();
     vx::eng::addThreadHooks(

@@ -3,12 +3,16 @@
 #include <QDir>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace vx {
 
 namespace {
 
-const ErrorEntry kStandardMessages[] = {
+// Built on first use, so an error manager constructed during static initialisation elsewhere
+// still gets the whole table.
+const std::vector<ErrorEntry>& standardMessages() {
+    static const std::vector<ErrorEntry> table = {
     {Msg::AccessDenied, Level::Notify, "Access Denied", "Could not get write access to %File so trying read-only."},
     {Msg::CreateFailed, Level::Fatal, "File Creation Error", "Error: (%ErrorText) creating %File."},
     {Msg::DuplicateKey, Level::Notify, "Duplicate Key Error",
@@ -23,7 +27,9 @@ const ErrorEntry kStandardMessages[] = {
     {Msg::UseClosedFile, Level::Program, "File Usage Error", "Attempt to use file (%File) before it was opened"},
     {Msg::ConfirmCancel, Level::User, "Changes will be lost!", "Are you sure you want to cancel?"},
     {Msg::NoRecords, Level::Notify, "No Records", "There are no records available to process."},
-};
+    };
+    return table;
+}
 
 const char kEndWords[] = "  Press OK to end this application";
 
@@ -53,7 +59,7 @@ QString ErrorStatusClass::ErrorText() const {
 // ---- ErrorClass ----
 
 ErrorClass::ErrorClass() {
-    for (const ErrorEntry& e : kStandardMessages) table_[e.id] = e;
+    for (const ErrorEntry& e : standardMessages()) table_[e.id] = e;
 }
 
 void ErrorClass::Init(ErrorStatusClass& status) { status_ = &status; }

@@ -1,0 +1,4 @@
+#include "shell/procedures.h"
+
+// The reverse-side print: not built yet; it opens nothing and says nothing.
+void PRINT_F1_2() {}

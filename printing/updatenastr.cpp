@@ -1,0 +1,4 @@
+#include "shell/procedures.h"
+
+// The print-layout editor: not built yet; it opens nothing and says nothing.
+void UPDATENASTR() {}

@@ -1,0 +1,28 @@
+#include "shell/runtime.h"
+
+#include "framework/classlib/errordisplay.h"
+#include "framework/classlib/procframe.h"
+#include "framework/engine/vars.h"
+#include "shell/globals.h"
+
+vx::IniClass INIMGR;
+vx::FuzzyClass FUZZYMATCHER;
+
+namespace vexlo {
+
+void processStart(int firstThread) {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    namespace vars = vx::eng::vars;
+    for (const GlobalVar& g : globals()) vars::add(g.name, g.ref);
+    vars::addRecord(KAGENT_DESC, [] { return static_cast<void*>(static_cast<KAG_RECORD*>(&*KAG)); });
+    vars::addRecord(FORMA1_DESC, [] { return static_cast<void*>(static_cast<FRM_RECORD*>(&*FRM)); });
+    vars::addRecord(ANIM_DESC, [] { return static_cast<void*>(static_cast<ANI_RECORD*>(&*ANI)); });
+    vars::addRecord(LAST_DESC, [] { return static_cast<void*>(static_cast<LAS_RECORD*>(&*LAS)); });
+    installDictionaryHooks(firstThread);
+    vx::InstallErrorDisplay(GLOBALERRORS);
+    vx::SetProcedureGlobals(&GLOBALERRORS, &INIMGR);
+}
+
+}  // namespace vexlo
