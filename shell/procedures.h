@@ -26,3 +26,9 @@ void REP_INPUT11();    // the query report
 void OPIS();           // the inventory of commercial animals
 void OPIS1();          // the inventory of breeding animals
 void PERIOD();         // the deletion of a period's certificates
+
+namespace vexlo {
+// printing/: creates the first print layout when LAST holds none with a non-zero number
+// (number 1, the default positions of the printed fields). Run by _main after DCTINIT.
+void ensureFirstPrintLayout();
+}  // namespace vexlo
