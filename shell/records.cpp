@@ -5,16 +5,6 @@
 namespace {
 #include "records_fields.inc"
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-        if (x != y) return false;
-    }
-    return true;
-}
 }  // namespace
 
 const vx::RecordDesc KAGENT_DESC{"KAGENT", "KAG", sizeof(KAG_RECORD), kKagFields};
@@ -31,7 +21,7 @@ const std::array<const vx::RecordDesc*, 4>& recordDescs() {
 
 const vx::RecordDesc* findRecordDesc(std::string_view name) {
     for (const vx::RecordDesc* d : recordDescs())
-        if (equalsNoCase(name, d->file) || equalsNoCase(name, d->prefix)) return d;
+        if (vx::equalsAsciiNoCase(name, d->file) || vx::equalsAsciiNoCase(name, d->prefix)) return d;
     return nullptr;
 }
 
@@ -59,9 +49,9 @@ LastPair lastPair(int index) {
 }
 
 LastPair lastPair(std::string_view name) {
-    if (name.size() > 4 && equalsNoCase(name.substr(0, 4), "FRM:")) name.remove_prefix(4);
+    if (name.size() > 4 && vx::equalsAsciiNoCase(name.substr(0, 4), "FRM:")) name.remove_prefix(4);
     for (int i = 0; i < kLastPairs; ++i)
-        if (equalsNoCase(name, kLastPrinted[i])) return lastPair(i);
+        if (vx::equalsAsciiNoCase(name, kLastPrinted[i])) return lastPair(i);
     return {};
 }
 

@@ -6,7 +6,6 @@
 #include "values.h"
 
 namespace vx {
-namespace {
 
 bool equalsAsciiNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -18,6 +17,8 @@ bool equalsAsciiNoCase(std::string_view a, std::string_view b) {
     }
     return true;
 }
+
+namespace {
 
 std::int32_t readLong(const unsigned char* p) {
     LONG l;

@@ -41,6 +41,9 @@ struct RecordDesc {
     void clear(void* record) const;
 };
 
+// Names compare without regard to the case of Latin letters ("FRM:nomsv" = "FRM:NOMSV").
+bool equalsAsciiNoCase(std::string_view a, std::string_view b);
+
 // A typed view of a variable's bytes.
 struct VarRef {
     FieldType type = FieldType::String;
