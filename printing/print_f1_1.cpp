@@ -1,4 +1,5 @@
+#include "printing/certificate_print.h"
 #include "shell/procedures.h"
 
-// The front-side print: not built yet; it opens nothing and says nothing.
-void PRINT_F1_1() {}
+// The front side of the certificate NFORM onto the blank, through the print preview.
+void PRINT_F1_1() { vexlo::printing::runCertificatePrint(vexlo::printing::kFrontSide); }

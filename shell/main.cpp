@@ -1,11 +1,17 @@
+// The program: process start, the main procedure on thread 1, process end.
+
 #include <QApplication>
-#include <QMainWindow>
+
+#include "framework/engine/window.h"
+#include "shell/program.h"
+#include "shell/version.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QMainWindow frame;
-    frame.setWindowTitle(QString::fromUtf8("Ветеринарное свидетельство (Форма №1)"));
-    frame.resize(800, 600);
-    frame.show();
-    return app.exec();
+    QApplication::setApplicationName(QStringLiteral("vexlo"));
+    QApplication::setApplicationVersion(vexlo::versionText());
+    vexlo::shellStart(1);
+    // runMain runs _main as thread 1 and the main loop until every thread has ended, then
+    // unwinds what is left before the frame and the application go.
+    return vx::eng::runMain(vexlo::_main, vexlo::kStartStack);
 }

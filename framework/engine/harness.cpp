@@ -90,6 +90,12 @@ int Harness::feq(const std::string& name) const {
 
 Control* Harness::control(int feq) const { return win().control(feq); }
 
+bool Harness::tickTimer() {
+    const bool on = detail::tickTimer(win());
+    idle();
+    return on;
+}
+
 void Harness::activate() {
     Window& w = win();
     QWidget* o = w.outer();

@@ -68,6 +68,8 @@ public:
     void step(int feq, int steps);           // spin arrows
     void tabTo(int sheetFeq, int tab);       // the user clicks a tab (1-based)
     void activate();                         // makes the target window the active one
+    // The target window's timer ticks once, now (no waiting); false when its timer is off.
+    bool tickTimer();
 
     int focus() const;
     QString value(int feq) const;           // the control's text as shown

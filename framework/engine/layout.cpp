@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QHash>
 
+#include <algorithm>
+
 namespace vx::eng {
 
 const CtlDesc* WinDesc::control(int feq) const {
@@ -74,6 +76,15 @@ private:
             while (i < n && !s[i].isSpace() && s[i] != QLatin1Char('=') && s[i] != QLatin1Char(',')) ++i;
             return s.mid(st, i - st);
         };
+        // An attribute name is a letter followed by letters, digits or '_'.
+        auto isName = [](const QString& k) {
+            if (k.isEmpty() || k[0] < QLatin1Char('a') || k[0] > QLatin1Char('z')) return false;
+            for (QChar ch : k)
+                if (!((ch >= QLatin1Char('a') && ch <= QLatin1Char('z')) || (ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) ||
+                      ch == QLatin1Char('_')))
+                    return false;
+            return true;
+        };
         skipWs();
         line.keyword = word().toLower();
         while (true) {
@@ -82,10 +93,14 @@ private:
             Attr a;
             a.key = word().toLower();
             if (a.key.isEmpty()) fail(number, QStringLiteral("unexpected '%1'").arg(s[i]));
+            if (!isName(a.key)) fail(number, QStringLiteral("garbled attribute '%1'").arg(a.key));
+            if (i < n && s[i] == QLatin1Char(',')) fail(number, QStringLiteral("'%1' is a flag and takes no values").arg(a.key));
             if (i < n && s[i] == QLatin1Char('=')) {
                 ++i;
                 while (true) {
                     Val v;
+                    // Blanks after a comma belong to the list (a continued line leaves some).
+                    if (!a.vals.empty()) skipWs();
                     if (i < n && s[i] == QLatin1Char('"')) {
                         v.quoted = true;
                         ++i;
@@ -110,6 +125,8 @@ private:
                         ++i;
                         continue;
                     }
+                    if (i < n && !s[i].isSpace())
+                        fail(number, QStringLiteral("unexpected '%1' after the value of '%2'").arg(s[i]).arg(a.key));
                     break;
                 }
             }
@@ -161,6 +178,14 @@ int toInt(const Parser& p, int line, const Val& v) {
     return r;
 }
 
+// Attributes the engine does not interpret itself but keeps in CtlDesc::extra for the layers
+// above (and for its own special cases); any other unknown attribute is an error.
+bool keptInExtra(const QString& key) {
+    return key == QLatin1String("alrt") || key == QLatin1String("up");
+}
+
+std::vector<int> alertsOf(const Parser& p, int line, const std::vector<Val>& vals);
+
 QString joined(const std::vector<Val>& vals) {
     QStringList l;
     for (const Val& v : vals) l << v.text;
@@ -172,6 +197,17 @@ void fontOf(const Parser& p, int line, const std::vector<Val>& v, FontDesc& f) {
     if (v.size() > 1 && !v[1].text.isEmpty()) f.size = toInt(p, line, v[1]);
     if (v.size() > 2 && !v[2].text.isEmpty()) f.style = toInt(p, line, v[2]);
     if (v.size() > 3 && !v[3].text.isEmpty()) f.color = toInt(p, line, v[3]);
+}
+
+std::vector<int> alertsOf(const Parser& p, int line, const std::vector<Val>& vals) {
+    std::vector<int> r;
+    for (const Val& v : vals) {
+        const int k = toInt(p, line, v);
+        if (k <= 0) p.fail(line, QStringLiteral("not a key code: '%1'").arg(v.text));
+        if (std::find(r.begin(), r.end(), k) == r.end()) r.push_back(k);
+    }
+    if (r.empty()) p.fail(line, QStringLiteral("'alrt' needs key codes"));
+    return r;
 }
 
 }  // namespace
@@ -218,6 +254,7 @@ std::shared_ptr<const WinDesc> parseLayout(const QString& text, const QString& s
         else if (a.key == QLatin1String("maximize")) win->maximize = true;
         else if (a.key == QLatin1String("iconize")) win->iconize = true;
         else if (a.key == QLatin1String("center")) win->center = true;
+        else if (a.key == QLatin1String("alrt")) win->alerts = alertsOf(p, ln, v);
         else p.fail(ln, QStringLiteral("unknown window attribute '%1'").arg(a.key));
     }
 
@@ -313,7 +350,11 @@ std::shared_ptr<const WinDesc> parseLayout(const QString& text, const QString& s
             else if (k == QLatin1String("format")) { need(1); c.format = v[0].text; }
             else if (k == QLatin1String("values")) { need(2); c.valueOn = v[0].text; c.valueOff = v[1].text; }
             else if (k == QLatin1String("value")) { need(1); c.value = v[0].text; c.hasValue = true; }
-            else c.extra[k.toStdString()] = joined(v);
+            else if (k == QLatin1String("alrt")) {
+                c.alerts = alertsOf(p, ln, v);
+                c.extra[k.toStdString()] = joined(v);
+            } else if (keptInExtra(k)) c.extra[k.toStdString()] = joined(v);
+            else p.fail(ln, QStringLiteral("unknown attribute '%1' of '%2'").arg(k, line.keyword));
         }
         if (c.type == CType::List && c.drop > 0) c.type = CType::DropList;
         if (c.type == CType::Combo && c.drop > 0) c.type = CType::DropCombo;

@@ -50,7 +50,8 @@ struct CtlDesc {
     QString valueOn = QStringLiteral("1"), valueOff = QStringLiteral("0");  // check box values
     QString value;           // a radio's value (default: its text)
     bool hasValue = false;
-    std::map<std::string, QString> extra;  // attributes the engine does not know, for later layers
+    std::vector<int> alerts;               // alrt=: key codes that are AlertKey events on this control
+    std::map<std::string, QString> extra;  // attributes kept for later layers (LAYOUTS.md names them)
 };
 
 enum class WinKind { Dialog, MdiChild, Frame };
@@ -66,6 +67,7 @@ struct WinDesc {
     std::vector<int> statusZones;  // widths in dialog units, -1 = the rest; empty = no status bar
     int minW = 0, minH = 0, maxW = 0, maxH = 0;
     bool resize = false, maximize = false, iconize = false, center = false;
+    std::vector<int> alerts;        // alrt=: window-wide alert key codes
     std::vector<CtlDesc> controls;  // declaration order
     std::map<int, int> byFeq;       // feq -> index
     const CtlDesc* control(int feq) const;

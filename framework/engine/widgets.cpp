@@ -195,7 +195,21 @@ void ListDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, const 
     if (bg >= 0) p->fillRect(opt.rect, colorOf(bg));
     p->setPen(fg >= 0 ? colorOf(fg) : opt.palette.text().color());
     p->setFont(font);
-    QRect r = opt.rect.adjusted(2 + (c ? c->offset : 0), 0, -2, 0);
+    // The column's offset pads its aligned side; a decimal column puts the decimal point `offset`
+    // dialog units from the cell's right edge.
+    int left = 2, right = 2;
+    if (c) {
+        const int off = static_cast<int>(c->offset * duX + 0.5);
+        if (c->align == Align::Right) right += off;
+        else if (c->align == Align::Decimal) {
+            const int point = opt.text.lastIndexOf(QLatin1Char('.'));
+            const int tail = point < 0 || (c->pic && c->pic->kind == pic::Kind::Number && c->pic->places == 0)
+                                 ? 0
+                                 : QFontMetrics(font).horizontalAdvance(opt.text.mid(point));
+            right += std::max(0, off - tail);
+        } else left += off;
+    }
+    QRect r = opt.rect.adjusted(left, 0, -right, 0);
     p->drawText(r, static_cast<int>(opt.displayAlignment), opt.text);
     p->restore();
 }

@@ -71,6 +71,7 @@ public:
     std::map<int, ListStyle>* styles = nullptr;
     int listFg = -1, listBg = -1, selFg = -1, selBg = -1;
     double duY = 1.6;
+    double duX = 1.5;   // the window's dialog units, pixels
     void paint(QPainter* p, const QStyleOptionViewItem& opt, const QModelIndex& idx) const override;
     QSize sizeHint(const QStyleOptionViewItem& opt, const QModelIndex& idx) const override;
 };

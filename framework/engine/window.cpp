@@ -215,6 +215,8 @@ struct WindowImpl : QObject {
     void applyColors(Control& c);
     void applyState(Control& c);
     void applyVisibility();
+    void applyAlignment(Control& c);
+    void restack();
     bool effectiveVisible(int i) const;
     bool effectiveEnabled(int i) const;
     int sheetOf(int i, int* tabIndex) const;
@@ -234,6 +236,12 @@ struct WindowImpl : QObject {
     void onMouse(Control* c, QMouseEvent* e, bool dbl);
     bool eventFilter(QObject* o, QEvent* e) override;
     void stdAction(Control& c);
+    // One Timer event at a time: a tick while one is still waiting is dropped.
+    void timerTick() {
+        if (timerQueued) return;
+        timerQueued = true;
+        enqueue(ev::Timer);
+    }
 };
 
 namespace {
@@ -418,11 +426,64 @@ protected:
     }
 };
 
+// A group box in the classic look: the frame's top line runs through the middle of the caption,
+// with a gap for the caption, so the caption takes no room above the frame.
+class GroupFrame : public QGroupBox {
+public:
+    using QGroupBox::QGroupBox;
+    // The caption's box and the height of the frame's top line, in widget pixels.
+    QRect captionRect() const {
+        if (title().isEmpty()) return {};
+        const QFontMetrics fm(font());
+        const int x0 = fm.averageCharWidth();
+        return QRect(x0, 0, std::min(fm.horizontalAdvance(title()), std::max(0, width() - 2 * x0)), fm.height());
+    }
+    int lineY() const { return title().isEmpty() ? 0 : QFontMetrics(font()).height() / 2; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const QPalette& pal = palette();
+        const int top = lineY(), right = width() - 2, bottom = height() - 2;
+        const QRect cap = captionRect();
+        auto frame = [&](int d, const QColor& col) {
+            p.setPen(col);
+            p.drawLine(d, top + d, d, bottom + d);
+            p.drawLine(d, bottom + d, right + d, bottom + d);
+            p.drawLine(right + d, top + d, right + d, bottom + d);
+            if (cap.isNull()) {
+                p.drawLine(d, top + d, right + d, top + d);
+            } else {
+                p.drawLine(d, top + d, std::max(d, cap.left() - 2), top + d);
+                p.drawLine(std::min(right + d, cap.right() + 3), top + d, right + d, top + d);
+            }
+        };
+        frame(1, pal.color(QPalette::Light));  // etched: a light line under a dark one
+        frame(0, pal.color(QPalette::Mid));
+        if (!cap.isNull()) {
+            p.setPen(pal.color(QPalette::WindowText));
+            p.setFont(font());
+            p.drawText(cap, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title());
+        }
+    }
+};
+
 Qt::Alignment qtAlign(Align a) {
     switch (a) {
     case Align::Right: case Align::Decimal: return Qt::AlignRight | Qt::AlignVCenter;
     case Align::Center: return Qt::AlignHCenter | Qt::AlignVCenter;
     default: return Qt::AlignLeft | Qt::AlignVCenter;
+    }
+}
+
+// Containers and backgrounds: they lie beneath the interactive controls.
+bool isBackground(CType t) {
+    switch (t) {
+    case CType::Sheet: case CType::Group: case CType::Option: case CType::Region: case CType::Panel:
+    case CType::Box: case CType::Image:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -517,6 +578,10 @@ void WindowImpl::applyColors(Control& c) {
         pal.setColor(QPalette::Window, bg);
         pal.setColor(QPalette::Button, bg);
     }
+    // A transparent entry shows what lies beneath it; only a colour set at run time (a focus
+    // highlight) fills it. Going back to the layout's colour makes it transparent again.
+    if (c.type == CType::Entry && c.desc && c.desc->trn && (!bg.isValid() || c.bg == c.desc->bg))
+        pal.setColor(QPalette::Base, Qt::transparent);
     c.widget->setPalette(pal);
     bool fill = bg.isValid() && !(c.desc && c.desc->trn);
     if (c.type == CType::Prompt || c.type == CType::String || c.type == CType::Panel ||
@@ -573,6 +638,7 @@ void WindowImpl::buildControl(int i) {
     c.rangeLow = d.rangeLow;
     c.rangeHigh = d.rangeHigh;
     c.step = d.step;
+    c.alerts = d.alerts;
     if (!d.picture.empty()) c.pic = pic::parse(d.picture);
     if (!d.use.empty() && d.use[0] != '?') c.var = vars::find(d.use);
     if (d.type == CType::Tab) {
@@ -675,6 +741,10 @@ void WindowImpl::buildControl(int i) {
         connect(e, &QLineEdit::returnPressed, this, [this, feq] {
             if (Control* k = ctl(feq)) complete(*k);
         });
+        if (d.align == Align::Decimal)
+            connect(e, &QLineEdit::textChanged, this, [this, feq] {
+                if (Control* k = ctl(feq)) applyAlignment(*k);
+            });
         w = e;
         break;
     }
@@ -719,8 +789,20 @@ void WindowImpl::buildControl(int i) {
         break;
     }
     case CType::Check: {
-        auto* cb = new QCheckBox(d.text, parent);
-        connect(cb, &QCheckBox::clicked, this, [this, feq](bool on) {
+        // A check box with an icon is a toggle button showing the picture.
+        QAbstractButton* cb;
+        if (!d.icon.isEmpty()) {
+            auto* tb = new QToolButton(parent);
+            tb->setCheckable(true);
+            tb->setText(d.text);
+            tb->setIcon(loadIcon(d.icon));
+            tb->setToolButtonStyle(d.text.isEmpty() ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextBesideIcon);
+            if (d.w > 0 && d.h > 0) tb->setIconSize(QSize(std::max(8, px(d.w, true) - 6), std::max(8, px(d.h, false) - 6)));
+            cb = tb;
+        } else {
+            cb = new QCheckBox(d.text, parent);
+        }
+        connect(cb, &QAbstractButton::clicked, this, [this, feq](bool on) {
             if (suppress) return;
             Control* k = ctl(feq);
             if (!k) return;
@@ -792,6 +874,10 @@ void WindowImpl::buildControl(int i) {
         connect(le, &QLineEdit::returnPressed, this, [this, feq] {
             if (Control* k = ctl(feq)) complete(*k);
         });
+        if (d.align == Align::Decimal)
+            connect(le, &QLineEdit::textChanged, this, [this, feq] {
+                if (Control* k = ctl(feq)) applyAlignment(*k);
+            });
         w = s;
         break;
     }
@@ -819,6 +905,7 @@ void WindowImpl::buildControl(int i) {
         dl->selFg = d.selFg;
         dl->selBg = d.selBg;
         dl->duY = du.y;
+        dl->duX = du.x;
         v->setItemDelegate(dl);
         c.impl = dl;
         connect(v->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this, feq] {
@@ -901,7 +988,7 @@ void WindowImpl::buildControl(int i) {
         break;
     }
     case CType::Group: {
-        auto* g = new QGroupBox(d.text, parent);
+        auto* g = new GroupFrame(d.text, parent);
         g->setAttribute(Qt::WA_TransparentForMouseEvents);
         w = g;
         break;
@@ -943,6 +1030,48 @@ void WindowImpl::buildControl(int i) {
     applyFont(c);
     if (d.type != CType::Line) geom(w);
     applyState(c);
+    applyAlignment(c);
+}
+
+// The alignment offset pads the aligned side (dialog units); a decimal alignment puts the decimal
+// point `offset` dialog units from the right edge (a number without places: its end).
+void WindowImpl::applyAlignment(Control& c) {
+    if (!c.widget || !c.desc) return;
+    const Align a = c.desc->align;
+    const int off = c.desc->alignOffset;
+    if (a == Align::Default || a == Align::Center || (off == 0 && a != Align::Decimal)) return;
+    QLineEdit* le = nullptr;
+    QLabel* label = nullptr;
+    if (c.type == CType::Entry) le = static_cast<QLineEdit*>(c.widget.data());
+    else if (c.type == CType::Spin) le = c.widget->findChild<QLineEdit*>();
+    else if (c.type == CType::Prompt || c.type == CType::String) label = static_cast<QLabel*>(c.widget.data());
+    if (!le && !label) return;
+    const int pad = px(off, true);
+    int left = 0, right = 0;
+    if (a == Align::Left) left = pad;
+    else if (a == Align::Right) right = pad;
+    else {
+        const QString t = le ? le->text() : label->text();
+        int point = -1;
+        if (!(c.pic && c.pic->kind == pic::Kind::Number && c.pic->places == 0)) point = t.lastIndexOf(QLatin1Char('.'));
+        const int tail = point < 0 ? 0 : QFontMetrics(c.widget->font()).horizontalAdvance(t.mid(point));
+        right = std::max(0, pad - tail);
+    }
+    if (le) {
+        if (le->textMargins() != QMargins(left, 0, right, 0)) le->setTextMargins(left, 0, right, 0);
+    } else if (label->contentsMargins() != QMargins(left, 0, right, 0)) {
+        label->setContentsMargins(left, 0, right, 0);
+    }
+}
+
+// Qt stacks siblings in creation order; sheets, groups, panels, boxes and pictures are lowered
+// beneath the other controls (keeping their own order), so that a list declared before the sheet
+// it sits on stays visible and takes its clicks. Control numbers do not change.
+void WindowImpl::restack() {
+    for (int i = static_cast<int>(ctls.size()) - 1; i >= 0; --i) {
+        Control& c = ctls[i];
+        if (c.widget && isBackground(c.type) && c.widget->parentWidget() == content.data()) c.widget->lower();
+    }
 }
 
 void WindowImpl::build() {
@@ -1041,7 +1170,9 @@ void WindowImpl::build() {
         if (!wd.controls[i].use.empty() && wd.controls[i].use[0] != '?')
             byName.insert(QString::fromStdString(wd.controls[i].use).toUpper(), i);
     }
+    alerts = wd.alerts;
     for (int i = 0; i < static_cast<int>(wd.controls.size()); ++i) buildControl(i);
+    restack();
     applyVisibility();
     for (Control& c : ctls) displayOne(c);
 
@@ -1084,11 +1215,12 @@ void WindowImpl::displayOne(Control& c) {
         auto* l = static_cast<QLabel*>(c.widget.data());
         QString t = textOf();
         if (l->text() != t) l->setText(t);
+        if (c.desc && c.desc->align == Align::Decimal) applyAlignment(c);
         break;
     }
     case CType::Check:
         if (c.var.valid()) {
-            auto* cb = static_cast<QCheckBox*>(c.widget.data());
+            auto* cb = static_cast<QAbstractButton*>(c.widget.data());
             std::string on = cp::toCp1251(c.desc->valueOn);
             bool checked;
             if (c.var.isText()) checked = c.var.text() == on;
@@ -1154,7 +1286,7 @@ bool WindowImpl::updateOne(Control& c) {
     case CType::DropCombo: typed = static_cast<QComboBox*>(c.widget.data())->currentText(); break;
     case CType::Check:
         if (c.var.valid())
-            c.var.setText(cp::toCp1251(static_cast<QCheckBox*>(c.widget.data())->isChecked() ? c.desc->valueOn : c.desc->valueOff));
+            c.var.setText(cp::toCp1251(static_cast<QAbstractButton*>(c.widget.data())->isChecked() ? c.desc->valueOn : c.desc->valueOff));
         return true;
     default:
         return true;
@@ -1711,7 +1843,7 @@ QVariant Window::prop(int feq, Prop p) const {
         case CType::Text: return static_cast<QPlainTextEdit*>(w)->toPlainText();
         case CType::Spin: return static_cast<QAbstractSpinBox*>(w)->findChild<QLineEdit*>()->text();
         case CType::DropList: case CType::Combo: case CType::DropCombo: return static_cast<QComboBox*>(w)->currentText();
-        case CType::Check: return static_cast<QCheckBox*>(w)->isChecked() ? c->desc->valueOn : c->desc->valueOff;
+        case CType::Check: return static_cast<QAbstractButton*>(w)->isChecked() ? c->desc->valueOn : c->desc->valueOff;
         case CType::Prompt: case CType::String: return static_cast<QLabel*>(w)->text();
         case CType::Option: return c->var.valid() ? text1251(c->var) : QString();
         default: return c->text;
@@ -1912,6 +2044,8 @@ void Window::setProp(int feq, Prop p, const QVariant& v) {
     case Prop::Use: c->var = vars::find(v.toString().toStdString()); d.displayOne(*c); break;
     default: break;
     }
+    // A new text or font moves the decimal point of a decimal-aligned control.
+    if (c->desc && c->desc->align == Align::Decimal) d.applyAlignment(*c);
 }
 
 namespace {
@@ -1975,14 +2109,22 @@ void Window::setTimer(int hundredths) {
     WindowImpl& d = *d_;
     if (!d.timer) {
         d.timer = new QTimer(&d);
-        QObject::connect(d.timer, &QTimer::timeout, &d, [&d] {
-            if (d.timerQueued) return;
-            d.timerQueued = true;
-            d.enqueue(ev::Timer);
-        });
+        QObject::connect(d.timer, &QTimer::timeout, &d, [&d] { d.timerTick(); });
     }
     if (hundredths <= 0) d.timer->stop();
     else d.timer->start(hundredths * 10);
+}
+
+int Window::timer() const {
+    const QTimer* t = d_->timer;
+    return t && t->isActive() ? t->interval() / 10 : 0;
+}
+
+bool detail::tickTimer(Window& w) {
+    QTimer* t = w.impl().timer;
+    if (w.impl().closed || !t || !t->isActive()) return false;
+    w.impl().timerTick();
+    return true;
 }
 
 void Window::alert(int keycode) {

@@ -162,6 +162,7 @@ public:
     void refreshList(int feq);                     // rows changed
     void setListStyle(int feq, int style, const ListStyle& s);
     void setTimer(int hundredths);                 // Timer events every n/100 s, 0 = off
+    int timer() const;                             // the interval set, 0 = off
 
     // --- alert keys
     void alert(int keycode);             // window-wide
@@ -206,6 +207,12 @@ public:
 private:
     std::unique_ptr<WindowImpl> d_;
 };
+
+namespace detail {
+// For the test harness: the window's running timer ticks now, as if its interval had passed (a
+// Timer event already waiting is not doubled). False when the timer is off.
+bool tickTimer(Window& w);
+}  // namespace detail
 
 // Program-wide switches.
 void setTipsEnabled(bool on);        // the NoTips property (inverse)

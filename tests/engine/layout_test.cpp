@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "framework/engine/events.h"
 #include "framework/engine/layout.h"
 
 using namespace vx::eng;
@@ -31,7 +32,8 @@ TEST(Layout, ReadsAttributes) {
         "  string name=?S text=\"a\" at=51,12 font=,7,0x2000,0x808080 trn\n"
         "  entry feq=20 use=FRM:F10 at=1,2,3 \\\n"
         "        imm readonly\n"
-        "  button name=?B text=\"x\" at=1,1 std=Close unknownthing=5\n");
+        "  button name=?B text=\"x\" at=1,1 std=Close\n"
+        "  line name=?L at=1,1,10,10 up\n");
     EXPECT_EQ(w->kind, WinKind::MdiChild);
     EXPECT_EQ(w->text, QStringLiteral("Окно \"1\""));
     EXPECT_EQ(w->x, -1);
@@ -66,7 +68,30 @@ TEST(Layout, ReadsAttributes) {
     EXPECT_EQ(w->control(20)->w, 3);
     EXPECT_EQ(w->control(20)->h, -1);
     EXPECT_EQ(w->control(21)->stdAction, "close");
-    EXPECT_EQ(w->control(21)->extra.at("unknownthing"), QStringLiteral("5"));
+    EXPECT_TRUE(w->control(21)->extra.empty());
+    EXPECT_EQ(w->control(22)->extra, (std::map<std::string, QString>{{"up", QString()}}));
+}
+
+// A continued line leaves a blank after the comma that ends it: the list goes on.
+TEST(Layout, ValueListsGoOnAfterBlanksAndContinuedLines) {
+    auto w = parse(
+        "window alrt=0x270\n"
+        "  entry use=A at=1, 2,3,4 tip=\"a\", \\\n"
+        "        \"b\",\\\n"
+        "        \"c\" msg=\"m\"\n"
+        "  list use=L at=1,1,5,5 alrt=0x201,0x202 \\\n"
+        "       from=\"x|y\"\n");
+    const CtlDesc& e = *w->control(1);
+    EXPECT_EQ((std::vector<int>{e.x, e.y, e.w, e.h}), (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(e.tip, QStringLiteral("a\nb\nc"));
+    EXPECT_EQ(e.msg, QStringLiteral("m"));
+    EXPECT_TRUE(e.extra.empty());
+    EXPECT_TRUE(e.alerts.empty());
+    const CtlDesc& l = *w->control(2);
+    EXPECT_EQ(l.alerts, (std::vector<int>{key::CtrlMouseLeft, key::CtrlMouseRight}));
+    EXPECT_EQ(l.extra, (std::map<std::string, QString>{{"alrt", QStringLiteral("0x201\n0x202")}}));
+    EXPECT_EQ(l.from, QStringLiteral("x|y"));
+    EXPECT_EQ(w->alerts, (std::vector<int>{0x270}));
 }
 
 TEST(Layout, RejectsBrokenText) {
@@ -80,6 +105,15 @@ TEST(Layout, RejectsBrokenText) {
         "window\n  entry feq=5\n  entry feq=3\n",          // numbers out of order
         "window\n  entry at=x,1\n",                        // not a number
         "window\nend\n  entry\n",                          // text after the end
+        "window\n  entry use=A unknownthing=5\n",          // an attribute nobody reads
+        "window frobnicate\n",                             // an unknown window attribute
+        "window\n  entry use=A tip=\"a\" \"b\"\n",         // a string without a name
+        "window\n  entry use=A tip=\"a\"\"b\n",            // garbled quotes
+        "window\n  entry use=A text=\"a\"x\n",            // text glued to a string
+        "window\n  entry use=A req,skip\n",               // a flag with values
+        "window\n  entry use=A ti-p=\"a\"\n",             // not a name
+        "window\n  list use=A alrt=ctrl\n",              // not a key code
+        "window\n  list use=A alrt=0\n",
     };
     for (const char* b : bad) EXPECT_THROW(parse(b), LayoutError) << b;
     EXPECT_THROW(loadLayout(":/test/missing.lay"), LayoutError);

@@ -474,3 +474,54 @@ TEST_F(Windows, TheAcceptAllPassVisitsBoundControlsAndStopsAtAnEmptyRequiredOne)
     EXPECT_EQ(accepted(), (std::vector<int>{2, 3, 4, 5, 6, 12, 14, 17}));
     EXPECT_EQ(take(ev::Completed).size(), 1u);
 }
+
+TEST_F(Windows, AlertKeysDeclaredInTheLayoutNeedNoCall) {
+    auto d = parseLayout(QString::fromUtf8("window at=,,120,70 alrt=0x70\n"
+                                           "  list name=?L at=4,4,100,40 from=\"a|b\" alrt=0x201,0x202\n"
+                                           "  entry use=T:NAME at=4,50,60,10\n"),
+                         QStringLiteral("alerts.lay"));
+    h.start([this, d] {
+        Window w(d);
+        while (w.accept()) log.push_back({w.event(), w.field(), w.keycode()});
+    });
+    h.click(1, Qt::LeftButton, Qt::ControlModifier);
+    h.click(1, Qt::RightButton, Qt::ControlModifier);
+    h.click(1, Qt::LeftButton);  // not alerted
+    h.select(2);
+    h.press(Qt::Key_F1);
+    EXPECT_EQ(take(ev::AlertKey), (std::vector<Ev>{{ev::AlertKey, 1, key::CtrlMouseLeft},
+                                                   {ev::AlertKey, 1, key::CtrlMouseRight},
+                                                   {ev::AlertKey, 0, key::F1}}));
+    // They are ordinary alert keys: clearing the alerts clears them too.
+    log.clear();
+    h.win().clearAlerts();
+    h.click(1, Qt::LeftButton, Qt::ControlModifier);
+    h.press(Qt::Key_F1);
+    EXPECT_TRUE(take(ev::AlertKey).empty());
+}
+
+// The harness makes the timer tick at once: one Timer event per tick, never two waiting at the
+// same time, none once the procedure has turned it off.
+TEST_F(Windows, TheTimerGivesOneEventPerTickUntilTurnedOff) {
+    open(":/test/dialog.lay", [](Window& w) {
+        if (w.event() == ev::OpenWindow) w.setTimer(50);
+        if (w.event() == ev::User) w.setTimer(0);
+    });
+    Window& w = h.win();
+    EXPECT_EQ(w.timer(), 50);
+    EXPECT_TRUE(take(ev::Timer).empty());
+    EXPECT_TRUE(h.tickTimer());
+    EXPECT_EQ(take(ev::Timer), (std::vector<Ev>{{ev::Timer, 0, 0}}));
+    EXPECT_TRUE(h.tickTimer());
+    EXPECT_EQ(take(ev::Timer).size(), 2u);
+    // Ticks while the thread has not yet taken the first come out as one event.
+    detail::tickTimer(w);
+    detail::tickTimer(w);
+    h.idle();
+    EXPECT_EQ(take(ev::Timer).size(), 3u);
+    POST(ev::User, 0, h.target());
+    h.idle();
+    EXPECT_EQ(w.timer(), 0);
+    EXPECT_FALSE(h.tickTimer());
+    EXPECT_EQ(take(ev::Timer).size(), 3u);
+}

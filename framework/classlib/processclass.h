@@ -1,0 +1,117 @@
+#pragma once
+// PROCESSCLASS: reads a report's VIEW record by record for the report manager, and shows how far
+// it has come on the progress window.
+//
+// The VIEW (ViewClass) is a primary file read in one key order (key 0: file order) through its
+// file manager, with a filter text in the expression language (evaluator.h). The view binds the
+// primary file's fields itself; the procedure binds the other names its filter uses (BIND) on
+// the view's evaluator before the first Reset. A filter is compiled at Reset and evaluated on
+// every record read; a filter that does not compile lets nothing through.
+//
+// Progress: after every record read (passing the filter or not) the step estimator turns the
+// progress field (a field of the record, e.g. FRM:NOMSV) into a percentage between the first
+// and the last value of the order; without an estimator the percentage counts the records read
+// against the file's record count. The percentage goes into the progress BYTE and, as
+// "<n>% Complete", into the text of the percentage control of the progress window.
+
+#include <cstdint>
+#include <string>
+
+#include "framework/classlib/evaluator.h"
+#include "framework/classlib/filemanager.h"
+#include "framework/classlib/relationmanager.h"
+#include "framework/classlib/steps.h"
+#include "framework/types/fields.h"
+
+namespace vx {
+
+namespace eng {
+class Window;
+}
+
+class ViewClass {
+public:
+    // The primary file; its record fields are bound under their prefixed names.
+    void Init(FileManager& primary);
+    void Kill();
+
+    Evaluator& Bindings() { return eval_; }
+    void SetOrder(int key) { key_ = key; }
+    int Order() const { return key_; }
+    void SetFilter(std::string text) { filterText_ = std::move(text); }
+    const std::string& Filter() const { return filterText_; }
+    // Why the filter did not compile; empty when it did (or there is none).
+    const std::string& FilterError() const { return filterError_; }
+
+    // The start of the order; compiles the filter. Returns a level.
+    int Reset();
+    // The next record of the order into the record buffer, whatever the filter says: benign, or
+    // notify at the end (no message).
+    int NextRaw();
+    // True when the record in the buffer passes the filter.
+    bool Passes() const;
+
+    FileManager* Primary() const { return primary_; }
+
+private:
+    FileManager* primary_ = nullptr;
+    Evaluator eval_;
+    int key_ = 0;
+    std::string filterText_;
+    std::string filterError_;
+    Expression filter_;
+    bool hasFilter_ = false;
+    bool bound_ = false;
+};
+
+class ProcessClass {
+public:
+    virtual ~ProcessClass() = default;
+
+    // view, its relation manager, the percentage control of the progress window, the progress
+    // BYTE (may be null), the step estimator (may be null) and the progress field.
+    void Init(ViewClass& view, RelationManager& relation, int percentControl = 0, std::uint8_t* progress = nullptr,
+              StepClass* step = nullptr, VarRef progressField = {});
+    virtual void Kill();
+
+    void AddSortOrder(int key);
+    void AppendOrder(const std::string& order) { appendedOrder_ = order; }  // kept for the callers
+    void SetFilter(const std::string& filter);
+
+    // Starts the reading at the start of the order (the limits of the step estimator are read
+    // first when it wants them). Returns a level.
+    int Reset();
+    // The next record that passes the filter: benign, or notify at the end of the view.
+    int Next();
+    // Called for every record that passes the filter; the base counts it and returns benign.
+    virtual int TakeRecord();
+
+    // The window whose percentage control shows the progress (the report manager sets it).
+    void SetProgressWindow(eng::Window* window) { window_ = window; }
+    // Writes the percentage into the percentage control ("<n>% Complete").
+    void ShowProgress();
+    int Percentile() const { return percent_; }
+    long long RecordsRead() const { return read_; }
+    long long RecordsProcessed() const { return processed_; }
+
+    ViewClass* View = nullptr;
+    RelationManager* Relation = nullptr;
+    StepClass* Step = nullptr;
+    VarRef ProgressField;
+    int PercentControl = 0;
+    std::uint8_t* Progress = nullptr;
+
+private:
+    eng::Window* window_ = nullptr;
+    std::string appendedOrder_;
+    std::uint32_t fileRecords_ = 0;
+    long long read_ = 0;
+    long long processed_ = 0;
+    int percent_ = -1;
+};
+
+}  // namespace vx
+
+using VIEWCLASS = vx::ViewClass;
+using PROCESSCLASS = vx::ProcessClass;
+using STEPREALCLASS = vx::StepRealClass;

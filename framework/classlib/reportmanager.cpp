@@ -1,0 +1,263 @@
+#include "reportmanager.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QPrintDialog>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "framework/engine/message.h"
+#include "framework/engine/threads.h"
+#include "framework/engine/window.h"
+#include "framework/report/printer.h"
+
+namespace vx {
+
+namespace ev = eng::ev;
+
+// ------------------------------------------------------------------ the preview
+
+void PrintPreviewClass::restorePlace(rpt::PrintPreview& w) const {
+    if (!ini_) return;
+    const std::optional<WindowPlace> p = ini_->FetchPlace(IniSection(), true);
+    if (!p) return;
+    rpt::PreviewPlacement place;
+    // FetchPlace marks a missing position with a value beyond every screen.
+    if (p->x <= 32767 && p->width > 0 && p->height > 0) place.geometry = QRect(p->x, p->y, p->width, p->height);
+    place.maximised = p->maximized;
+    w.setPlacement(place);
+}
+
+void PrintPreviewClass::savePlace(const rpt::PrintPreview& w) const {
+    if (!ini_) return;
+    const rpt::PreviewPlacement place = w.placement();
+    WindowPlace p;
+    p.resizable = true;
+    p.maximized = place.maximised;
+    p.minimized = w.isMinimized();
+    p.x = place.geometry.x();
+    p.y = place.geometry.y();
+    p.width = place.geometry.width();
+    p.height = place.geometry.height();
+    ini_->UpdatePlace(IniSection(), p);
+}
+
+bool PrintPreviewClass::Display(std::vector<rpt::Page> pages) {
+    QWidget* parent = nullptr;
+    if (eng::Window* frame = eng::Window::frame()) parent = frame->mainWindow();
+    auto* w = new rpt::PrintPreview(parent);
+    w->setObjectName(QStringLiteral("printPreview"));
+    if (parent) w->setWindowFlag(Qt::Window, true);
+    w->setPages(std::move(pages));
+    w->setZoom(Zoom);
+    w->setUserZoom(AllowUserZoom);
+    rpt::PrinterChoice::instance().attach(w);
+    bool printed = false;
+    // PrinterChoice prints on this request (it was connected first); the status line tells how.
+    auto printedConn = QObject::connect(w, &rpt::PrintPreview::printRequested, w, [&printed] {
+        if (rpt::PrinterChoice::instance().hasPrinter()) printed = true;
+    });
+    restorePlace(*w);
+    if (Maximize) w->setWindowState(w->windowState() | Qt::WindowMaximized);
+    widget_ = w;
+    if (!eng::detail::currentState()) {
+        // No thread to wait on: the preview stays open on its own and deletes itself when closed.
+        QObject::disconnect(printedConn);
+        w->setAttribute(Qt::WA_DeleteOnClose, true);
+        IniClass* ini = ini_;
+        QObject::connect(w, &rpt::PrintPreview::closed, w, [ini, w] {
+            PrintPreviewClass keep;
+            keep.ini_ = ini;
+            keep.savePlace(*w);
+        });
+        w->show();
+        return false;
+    }
+    bool closed = false;
+    QObject::connect(w, &rpt::PrintPreview::closed, w, [&closed] {
+        closed = true;
+        eng::detail::schedule();
+    });
+    struct Cleanup {
+        QPointer<rpt::PrintPreview> w;
+        ~Cleanup() {
+            if (w) w->deleteLater();
+        }
+    } cleanup{w};
+    w->show();
+    QPointer<rpt::PrintPreview> guard = w;
+    eng::detail::waitUntil([&closed, &guard] { return closed || !guard; });
+    QObject::disconnect(printedConn);
+    if (guard) savePlace(*guard);
+    return printed;
+}
+
+// ------------------------------------------------------------------ the report manager
+
+void ReportManager::Init(ProcessClass& process, rpt::Report& report, PrintPreviewClass* preview) {
+    Process = &process;
+    Report = &report;
+    Preview = preview;
+    batch_ = 1;
+    pending_ = noRecords_ = reading_ = finished_ = false;
+    if (!Opened()) return;
+    eng::Window& w = Win();
+    process.SetProgressWindow(&w);
+    // The thermometer is a region of the progress window; the bar fills it.
+    const int thermometer = w.feq("?PROGRESS:THERMOMETER");
+    if (eng::Control* c = thermometer ? w.control(thermometer) : nullptr; c && c->widget) {
+        auto* bar = new QProgressBar(c->widget);
+        bar->setObjectName(QStringLiteral("thermometer"));
+        bar->setRange(0, 100);
+        bar->setValue(0);
+        bar->setTextVisible(false);
+        const QSize size = c->widget->size();
+        bar->setOrientation(size.height() > size.width() ? Qt::Vertical : Qt::Horizontal);
+        auto* layout = new QVBoxLayout(c->widget);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(bar);
+        bar_ = bar;
+    }
+}
+
+int ReportManager::Kill() {
+    if (int level = WindowManager::Kill()) return level;
+    if (Report && Report->isOpen()) Report->close();
+    if (Process) Process->SetProgressWindow(nullptr);
+    return Level::Benign;
+}
+
+int ReportManager::OpenReport() {
+    if (!Process) return Level::Notify;
+    if (Process->Reset() != Level::Benign) return Level::Notify;
+    return Process->Next();
+}
+
+int ReportManager::TakeWindowEvent() {
+    eng::Window& w = Win();
+    switch (w.event()) {
+    case ev::OpenWindow: {
+        if (int level = WindowManager::TakeWindowEvent()) return level;
+        if (OpenReport() != Level::Benign) {
+            noRecords_ = true;
+            showProgress();
+            if (Errors) Errors->Throw(Msg::NoRecords);
+            w.post(ev::Timer);
+            return Level::Benign;
+        }
+        if (Report) Report->open();
+        pending_ = true;
+        reading_ = true;
+        showProgress();
+        w.post(ev::Timer);
+        return Level::Benign;
+    }
+    case ev::Timer:
+        return TakeTimer();
+    default:
+        return WindowManager::TakeWindowEvent();
+    }
+}
+
+int ReportManager::TakeTimer() {
+    eng::Window& w = Win();
+    if (finished_) return Level::Benign;
+    if (noRecords_) {
+        finished_ = true;
+        w.setTimer(0);
+        Response = Response::Cancelled;
+        w.close();
+        return Level::Benign;
+    }
+    if (!reading_ || !Process) return Level::Benign;
+    const qint64 slice = std::max(TimeSlice, 1) * 10;  // milliseconds
+    QElapsedTimer all;
+    all.start();
+    bool end = false;
+    while (true) {
+        QElapsedTimer one;
+        one.start();
+        for (int i = 0; i < batch_; ++i) {
+            if (pending_) {
+                pending_ = false;
+            } else if (Process->Next() != Level::Benign) {
+                end = true;
+                break;
+            }
+            if (Process->TakeRecord() == Level::Fatal) {
+                end = true;
+                break;
+            }
+        }
+        const qint64 took = one.elapsed();
+        if (took * 5 < slice * 4) batch_ *= 2;
+        else if (took * 2 > slice * 3) batch_ = std::max(1, batch_ / 2);
+        if (end || all.elapsed() * 2 >= slice) break;
+    }
+    showProgress();
+    if (end) finish();
+    return Level::Benign;
+}
+
+void ReportManager::showProgress() {
+    if (!Process) return;
+    Process->ShowProgress();
+    if (bar_ && Process->Progress) bar_->setValue(*Process->Progress);
+}
+
+void ReportManager::finish() {
+    eng::Window& w = Win();
+    reading_ = false;
+    finished_ = true;
+    w.setTimer(0);
+    std::vector<rpt::Page> pages;
+    if (Report) {
+        Report->close();
+        pages = Report->takePages();
+    }
+    if (SkipPreview) {
+        rpt::PrinterChoice& choice = rpt::PrinterChoice::instance();
+        if (choice.hasPrinter() && !pages.empty()) rpt::printPages(pages, choice.printer());
+    } else if (Preview && !pages.empty()) {
+        Preview->Zoom = Zoom;
+        w.block(true);
+        Preview->Display(std::move(pages));
+        w.block(false);
+    }
+    Response = Response::Completed;
+    w.close();
+}
+
+// ------------------------------------------------------------------ the printer set-up dialog
+
+void InstallPrinterDialog() {
+    eng::dialogHooks().printerSetup = [](const QString& title) {
+        eng::Window* current = eng::Window::current();
+        QWidget* parent = current ? current->outer() : nullptr;
+        QPrintDialog* dlg = rpt::PrinterChoice::instance().openSetupDialog(parent);
+        if (!dlg) return false;
+        if (!title.isEmpty()) dlg->setWindowTitle(title);
+        // Without a thread to wait on the dialog stays open; the choice applies when accepted.
+        if (!eng::detail::currentState()) return false;
+        bool accepted = false;
+        auto conn = QObject::connect(dlg, &QDialog::accepted, dlg, [&accepted] { accepted = true; });
+        QPointer<QPrintDialog> guard = dlg;
+        eng::runDialog(dlg);
+        if (guard) QObject::disconnect(conn);
+        return accepted;
+    };
+}
+
+namespace {
+// The report engine's printer dialog is the one the program uses unless a later layer installs
+// another: the first use of the class library's reports puts it in place.
+[[maybe_unused]] const bool kPrinterDialogInstalled = [] {
+    InstallPrinterDialog();
+    return true;
+}();
+}  // namespace
+
+}  // namespace vx
