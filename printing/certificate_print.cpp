@@ -8,7 +8,7 @@
 #include "framework/classlib/processclass.h"
 #include "framework/classlib/reportmanager.h"
 #include "framework/engine/vars.h"
-#include "framework/report/fonts.h"
+#include "framework/platform/fonts.h"
 #include "framework/report/layoutfile.h"
 #include "framework/types/codepage.h"
 #include "framework/types/refs.h"
@@ -199,7 +199,7 @@ void placeControls(vx::rpt::Report& report) {
     const bool groups = std::uint8_t(frm->RSH) != 0;
     const int layoutSize = wholeMillimetres(vx::Decimal(std::int32_t(las->FONTSIZE)));
     const QString typeface = vx::cp::fromCp1251(las->TYPEFACE.str());
-    vx::rpt::substituteTypeface(typeface);
+    vx::platform::substituteTypeface(typeface);
     const int style = std::int32_t(las->FONTSTYLE);
     const int colour = std::int32_t(las->FONTCOLOR);
     const LastPair f49 = lastPair("F49");

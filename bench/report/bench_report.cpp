@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <functional>
 
-#include "framework/report/fonts.h"
+#include "framework/platform/fonts.h"
 #include "framework/report/report.h"
 
 namespace {
@@ -61,7 +61,7 @@ double bestMs(int runs, const std::function<void()>& f) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    vx::rpt::installFontSubstitutions();
+    vx::platform::installFontSubstitutions();
     const QString filler = QStringLiteral("Ветеринарное свидетельство");
     const QString pdf = QDir::current().filePath(QStringLiteral("bench_report.pdf"));
     vx::rpt::Report report = certificatePage(filler);

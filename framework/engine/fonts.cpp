@@ -3,43 +3,11 @@
 #include <QFontMetricsF>
 #include <QHash>
 
+#include "framework/platform/fonts.h"
+
 namespace vx::eng {
 
-namespace {
-struct Sub {
-    const char* face;
-    const char* first;
-    const char* second;
-};
-constexpr Sub kSubs[] = {
-    {"Arial CYR", "Arial", "Liberation Sans"},
-    {"Arial Cyr", "Arial", "Liberation Sans"},
-    {"Times New Roman CYR", "Times New Roman", "Liberation Serif"},
-    {"Times New Roman Cyr", "Times New Roman", "Liberation Serif"},
-    {"Courier New CYR", "Courier New", "Liberation Mono"},
-    {"Courier New Cyr", "Courier New", "Liberation Mono"},
-    {"Arial", "Liberation Sans", nullptr},
-    {"Times New Roman", "Liberation Serif", nullptr},
-    {"Courier New", "Liberation Mono", nullptr},
-};
-}  // namespace
-
-void installFontSubstitutions() {
-    static bool done = false;
-    if (done) return;
-    done = true;
-    for (const Sub& s : kSubs) {
-        QStringList l{QString::fromLatin1(s.first)};
-        if (s.second) l << QString::fromLatin1(s.second);
-        QFont::insertSubstitutions(QString::fromLatin1(s.face), l);
-    }
-}
-
-QString substituteFace(const QString& face) {
-    QString f = face.trimmed();
-    if (f.endsWith(QLatin1String(" CYR"), Qt::CaseInsensitive)) f.chop(4);
-    return f;
-}
+void installFontSubstitutions() { vx::platform::installFontSubstitutions(); }
 
 QColor colorOf(int bgr) {
     if (bgr < 0) return {};

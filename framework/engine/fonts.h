@@ -10,10 +10,9 @@
 namespace vx::eng {
 
 // Maps the typefaces the layouts name ("Arial CYR", "Times New Roman CYR", "Courier New CYR")
-// to metric-compatible installed fonts. Idempotent; runs before the first window.
+// to metric-compatible installed fonts (framework/platform/fonts.h). Idempotent; runs before the
+// first window.
 void installFontSubstitutions();
-// A print layout's typeface: a name ending in " CYR"/" Cyr" maps like the window fonts.
-QString substituteFace(const QString& face);
 
 // 0x00BBGGRR -> QColor; -1 gives an invalid colour.
 QColor colorOf(int bgr);

@@ -6,7 +6,7 @@
 #include <QHash>
 #include <QImage>
 
-#include "framework/report/fonts.h"
+#include "framework/platform/fonts.h"
 #include "framework/types/codepage.h"
 #include "framework/types/picture.h"
 
@@ -187,8 +187,8 @@ TextFont Report::effectiveFont(int no) const {
     };
     TextFont t;
     const QString face = pickFace();
-    t.family = printFamily(face);
-    if (t.family.isEmpty()) t.family = printFamily(QStringLiteral("Arial"));
+    t.family = vx::platform::printFamily(face);
+    if (t.family.isEmpty()) t.family = vx::platform::printFamily(QStringLiteral("Arial"));
     t.points = pickSize();
     t.weight = pickWeight();
     const int style = own ? own->style : 0;

@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QPrinter>
 
-#include "framework/report/fonts.h"
+#include "framework/platform/fonts.h"
 #include "pdf_words.h"
 #include "qt_env.h"
 

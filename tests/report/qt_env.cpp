@@ -1,7 +1,7 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
-#include "framework/report/fonts.h"
+#include "framework/platform/fonts.h"
 
 namespace {
 
@@ -14,7 +14,7 @@ public:
         static char name[] = "report_tests";
         static char* argv[] = {name, nullptr};
         app_ = new QApplication(argc, argv);
-        vx::rpt::installFontSubstitutions();
+        vx::platform::installFontSubstitutions();
     }
     void TearDown() override {
         delete app_;

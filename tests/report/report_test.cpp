@@ -4,11 +4,14 @@
 #include <QFontInfo>
 #include <QImage>
 
-#include "framework/report/fonts.h"
+#include "framework/platform/fonts.h"
 #include "framework/types/codepage.h"
 #include "qt_env.h"
 
 namespace vx::rpt::test {
+using vx::platform::installFontSubstitutions;
+using vx::platform::printFamily;
+using vx::platform::substituteTypeface;
 namespace {
 
 using ReportModelTest = ReportTest;

@@ -1,10 +1,10 @@
-#include "framework/report/fonts.h"
+#include "framework/platform/fonts.h"
 
 #include <QFontDatabase>
 #include <QHash>
 #include <QStringList>
 
-namespace vx::rpt {
+namespace vx::platform {
 namespace {
 
 struct Pair {
@@ -85,4 +85,4 @@ void installFontSubstitutions() {
     }
 }
 
-}  // namespace vx::rpt
+}  // namespace vx::platform

@@ -1,12 +1,12 @@
 #pragma once
-// Typefaces of reports and windows. Layouts name Windows typefaces ("Arial CYR", "Times New Roman CYR");
+// Typefaces of windows and reports. Layouts name Windows typefaces ("Arial CYR", "Times New Roman CYR");
 // here they print in the metric-compatible Liberation families (or the real font when installed), so
 // that text occupies on paper the room the layouts were made for.
 
 #include <QFont>
 #include <QString>
 
-namespace vx::rpt {
+namespace vx::platform {
 
 // Maps the Cyrillic-suffixed Windows typefaces and their plain names to metric-compatible families
 // through QFont::insertSubstitutions. Safe to call any number of times: an entry already present is
@@ -21,4 +21,4 @@ void substituteTypeface(const QString& typeface);
 // Sans when the original is not installed. A blank typeface gives a blank result.
 QString printFamily(const QString& typeface);
 
-}  // namespace vx::rpt
+}  // namespace vx::platform
