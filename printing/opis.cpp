@@ -1,4 +1,6 @@
+// OPIS: the inventory of commercial animals of the certificate NFORM (number, name, inventory
+// number), run by the register with request 5.
+#include "printing/inventory.h"
 #include "shell/procedures.h"
 
-// The inventory of commercial animals: not built yet; it opens nothing and says nothing.
-void OPIS() {}
+void OPIS() { vexlo::printing::runInventory(vexlo::printing::kCommercialAnimals); }

@@ -1,4 +1,117 @@
-#include "shell/procedures.h"
+// PERIOD: the dialog "За период" that deletes every certificate issued in D1..D2 (both included),
+// with its animal rows (the relation of FORMA1 to ANIM deletes them with it). The certificates go
+// through RELATE:FORMA1 without a question; a deletion the relation manager cannot carry out is
+// reported by it and the next certificate is tried. Nothing else is shown; the dialog stays open.
+//
+// The deletion runs when "Удалить" is pressed (click, Space, or Enter on the button), never on the
+// mere arrival of the focus: tabbing across the button must not empty the register.
 
-// The period deletion: not built yet; it opens nothing and says nothing.
-void PERIOD() {}
+#include <QString>
+
+#include <array>
+#include <vector>
+
+#include "framework/classlib/calendar.h"
+#include "framework/classlib/procframe.h"
+#include "framework/engine/window.h"
+#include "printing/period_delete.h"
+#include "shell/dictionary.h"
+#include "shell/globals.h"
+#include "shell/procedures.h"
+#include "shell/records.h"
+#include "shell/runtime.h"
+
+namespace {
+
+// Controls of the window, by declaration order.
+enum : int {
+    D1_PROMPT = 1,
+    D1_ENTRY = 2,
+    CALENDAR = 3,
+    D2_PROMPT = 4,
+    D2_ENTRY = 5,
+    CALENDAR_2 = 6,
+    OKBUTTON = 7,
+    CANCELBUTTON = 8,
+};
+
+class ThisWindow final : public vx::ProcedureFrame {
+public:
+    ThisWindow() {
+        Name = QStringLiteral("Period");
+        Layout = QStringLiteral(":/layouts/period.lay");
+        FirstFieldNumber = D1_PROMPT;
+    }
+
+    int TakeAccepted() override {
+        const int level = vx::ProcedureFrame::TakeAccepted();
+        switch (Win().field()) {
+        case CALENDAR:
+            askDate(calendars_[0], QString::fromUtf8("Дата [с]"), D1, D1_ENTRY);
+            break;
+        case CALENDAR_2:
+            askDate(calendars_[1], QString::fromUtf8("Дата [по]"), D2, D2_ENTRY);
+            break;
+        case OKBUTTON:
+            Update();  // a date still being typed counts
+            vexlo::printing::deletePeriod(std::int32_t(D1), std::int32_t(D2));
+            break;
+        default:
+            break;
+        }
+        return level;
+    }
+
+protected:
+    void OpenFiles() override {
+        RELATE_FORMA1->SetOpenRelated();
+        RELATE_FORMA1->Open();
+        FilesOpened = true;
+    }
+    void CloseFiles() override { RELATE_FORMA1->Close(); }
+
+private:
+    void askDate(vx::CalendarClass& cal, const QString& title, vx::LONG& date, int entry) {
+        Update();
+        cal.SelectOnClose = true;
+        cal.Ask(title, std::int32_t(date));
+        if (cal.Response == vx::Response::Completed) {
+            date = cal.SelectedDate;
+            Win().display(entry);
+        }
+        Reset(true);
+    }
+
+    std::array<vx::CalendarClass, 2> calendars_;
+};
+
+}  // namespace
+
+namespace vexlo::printing {
+
+int deletePeriod(std::int32_t from, std::int32_t to) {
+    // The positions first, then the deletions: a scan that deletes as it reads would depend on
+    // how the driver reuses the freed slots.
+    std::vector<std::uint32_t> positions;
+    if (ACCESS_FORMA1->SetStart(0) == vx::Level::Benign) {
+        while (ACCESS_FORMA1->TryNext() == 0) {
+            const std::int32_t issued = std::int32_t(FRM->DATAVV);
+            if (from <= issued && issued <= to) positions.push_back(ACCESS_FORMA1->Position());
+        }
+    }
+    int deleted = 0;
+    for (std::uint32_t pos : positions) {
+        if (ACCESS_FORMA1->TryReget(pos) != 0) continue;  // gone meanwhile
+        const std::int32_t issued = std::int32_t(FRM->DATAVV);
+        if (issued < from || to < issued) continue;          // changed meanwhile
+        if (RELATE_FORMA1->Delete() == vx::Level::Benign) ++deleted;
+    }
+    return deleted;
+}
+
+}  // namespace vexlo::printing
+
+void PERIOD() {
+    ThisWindow thisWindow;
+    vx::eng::GLOBALRESPONSE = static_cast<std::uint8_t>(thisWindow.Run());
+}

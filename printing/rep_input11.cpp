@@ -1,4 +1,104 @@
-#include "shell/procedures.h"
+// REP_INPUT11: the query report. The certificates that the register's query selects, grouped by
+// the recipient FRM:F2 in the order of FRM:K2 (case-blind; a certificate with a blank recipient is
+// in no order of that key), within a recipient by ascending date and number. A running row number
+// over the whole report, and a count per recipient in the group footer.
+//
+// The register hands the filter over in GLO:REPORTQUERYRESULT and starts this report on a thread
+// of its own. When the progress window opens the report takes the expression once and blanks the
+// global (so a report started again without a new query covers every certificate); ZAPROS, the
+// header's copy, holds its first 60 characters. The counterparty of each certificate is looked up
+// by KAG:K2 as an outer join: a recipient without a counterparty record prints all the same.
 
-// The query report: not built yet; it opens nothing and says nothing.
-void REP_INPUT11() {}
+#include <QString>
+
+#include <memory>
+
+#include "framework/classlib/steps.h"
+#include "framework/types/codepage.h"
+#include "framework/types/refs.h"
+#include "printing/report_frame.h"
+#include "shell/dictionary.h"
+#include "shell/globals.h"
+#include "shell/procedures.h"
+#include "shell/records.h"
+#include "shell/runtime.h"
+
+namespace {
+
+class ThisWindow final : public vexlo::printing::ReportFrame {
+public:
+    explicit ThisWindow(vx::rpt::Report& report)
+        : ReportFrame(QStringLiteral("Rep_input11"), QStringLiteral(":/reports/rep_input11.lay"), *RELATE_FORMA1,
+                      report) {
+        THISREPORT.DetailBand = report.find(QStringLiteral("?DETAIL"));
+        GroupHeader = report.find(QStringLiteral("?GROUPHEADER"));
+        GroupFooter = report.find(QStringLiteral("?GROUPFOOTER"));
+        BreakValue = [] { return FRM->F2.str(); };
+        // FRM:K2 first (the reading comes in its order: a new recipient, case-blind, is the next
+        // group), then "+FRM:datavv,+FRM:nomsv".
+        SortValues = [this] {
+            const std::string key = vx::cp::upper1251(FRM->F2.str());
+            if (groups_ == 0 || key != lastKey_) {
+                ++groups_;
+                lastKey_ = key;
+            }
+            return std::vector<vx::Decimal>{vx::Decimal(groups_), vx::Decimal(std::int32_t(FRM->DATAVV)),
+                                            vx::Decimal(FRM->NOMSV)};
+        };
+        // The progress bar follows the recipient's name along the key.
+        step_.Init(5, 3);
+        Step = &step_;
+        if (const vx::FieldDesc* f2 = FORMA1_DESC.find("FRM:F2"))
+            ProgressField = vx::VarRef::of(*f2, static_cast<FRM_RECORD*>(&*FRM));
+    }
+
+    int OpenReport() override {
+        const std::string expression = GLO_REPORTQUERYRESULT.str();
+        ZAPROS = std::string_view(expression).substr(0, 60);
+        if (!expression.empty()) {
+            THISREPORT.SetFilter(expression);
+            GLO_REPORTQUERYRESULT = "";
+        }
+        return ReportFrame::OpenReport();
+    }
+
+    void Reset(bool force) override {
+        fetchCounterparty();
+        ReportFrame::Reset(force);
+    }
+
+    void Update() override {
+        ReportFrame::Update();
+        fetchCounterparty();
+    }
+
+protected:
+    void BindNames(vx::Evaluator& e) override {
+        e.bind("d1", vx::ref(D1));
+        e.bind("d2", vx::ref(D2));
+    }
+    void SetupProcess() override {
+        THISREPORT.AddSortOrder(FRM_K2);
+        THISREPORT.AppendOrder("+FRM:datavv,+FRM:nomsv");
+    }
+    void AfterRead() override { fetchCounterparty(); }
+
+private:
+    // The outer join: the counterparty whose name is the recipient, or a cleared buffer.
+    void fetchCounterparty() {
+        KAG->NAME = std::string_view(FRM->F2.str()).substr(0, 80);
+        if (ACCESS_KAGENT->TryFetch(KAG_K2) != 0) KAGENT_DESC.clear(&*KAG);
+    }
+
+    vx::StepStringClass step_;
+    std::string lastKey_;
+    long long groups_ = 0;
+};
+
+}  // namespace
+
+void REP_INPUT11() {
+    vx::rpt::Report report = vexlo::printing::loadProcedureReport(QStringLiteral(":/reports/rep_input11.rpt"));
+    auto window = std::make_unique<ThisWindow>(report);
+    vx::eng::GLOBALRESPONSE = std::uint8_t(window->Run());
+}

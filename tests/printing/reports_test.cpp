@@ -1,0 +1,564 @@
+// The period report with its dialog, the query report, the two animal inventories and the period
+// deletion, driven headless over real data files in a temporary working directory; printed
+// pages are saved from the preview as PDF and read back with pdftotext.
+
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QDialog>
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <limits>
+#include <map>
+#include <set>
+#include <vector>
+
+#include "framework/classlib/errors.h"
+#include "framework/engine/harness.h"
+#include "framework/engine/message.h"
+#include "framework/report/preview.h"
+#include "framework/types/codepage.h"
+#include "framework/types/date.h"
+#include "pdf_read.h"
+#include "printing/period_delete.h"
+#include "shell/dictionary.h"
+#include "shell/globals.h"
+#include "shell/procedures.h"
+#include "shell/records.h"
+#include "shell/runtime.h"
+
+namespace {
+
+using vexlo::test::PdfText;
+using vexlo::test::PdfWord;
+using vx::Level::Benign;
+
+std::string w(const char* utf8) { return vx::cp::toCp1251(QString::fromUtf8(utf8)); }
+QString u(const char* utf8) { return QString::fromUtf8(utf8); }
+std::int32_t day(int y, int m, int d) { return vx::date::fromYmd(y, m, d); }
+
+struct Cert {
+    int no;
+    std::int32_t issued;
+    const char* status;
+    const char* price;  // FRM:CENA
+    const char* recipient = "Иванову";
+};
+
+struct Printed {
+    bool preview = false;     // false: no preview came (the notice, or nothing)
+    QStringList notices;      // titles of the message boxes answered on the way
+    int pages = 0;
+    PdfText text;
+    // Words equal to `text`, top to bottom (a page's words before the next page's).
+    std::vector<PdfWord> all(const QString& t) const {
+        std::vector<PdfWord> out;
+        for (const PdfWord& wd : text.words)
+            if (wd.text == t) out.push_back(wd);
+        return out;
+    }
+    // The words on the line of `anchor` (within 1 mm), left to right.
+    QStringList lineOf(const PdfWord& anchor) const {
+        std::vector<PdfWord> on;
+        for (const PdfWord& wd : text.words)
+            if (std::abs(wd.yMin - anchor.yMin) < 1.0) on.push_back(wd);
+        std::sort(on.begin(), on.end(), [](const PdfWord& a, const PdfWord& b) { return a.xMin < b.xMin; });
+        QStringList out;
+        for (const PdfWord& wd : on) out << wd.text;
+        return out;
+    }
+};
+
+class Reports : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static bool once = [] {
+            vx::eng::test::Harness warm;
+            vexlo::processStart(0);
+            return true;
+        }();
+        (void)once;
+    }
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        old = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        qputenv("VEXLO_INI_DIR", dir.path().toLocal8Bit());
+        INIMGR.Init(QStringLiteral("vexlo.INI"));
+        vexlo::initGlobals();
+        DCTINIT();
+        RELATE_ANIM->SetOpenRelated();
+        RELATE_ANIM->Open();
+    }
+    void TearDown() override {
+        RELATE_ANIM->Close();
+        DCTKILL();
+        INIMGR.Kill();
+        QDir::setCurrent(old);
+    }
+
+    void add(const Cert& c, const std::function<void(FRM_RECORD&)>& fill = {}) {
+        ASSERT_EQ(ACCESS_FORMA1->PrimeRecord(), Benign);
+        FRM->NOMSV = c.no;
+        FRM->DATAVV = c.issued;
+        FRM->COMMENT = w(c.status);
+        FRM->CENA = *vx::Decimal::parse(c.price);
+        FRM->F2 = w(c.recipient);
+        FRM->Z2 = w("Райветстанция");
+        if (fill) fill(*FRM);
+        ASSERT_EQ(ACCESS_FORMA1->Insert(), Benign) << c.no;
+    }
+    void addAnimal(int nform, int npp, const char* name, const char* breed = "") {
+        ANIM_DESC.clear(&*ANI);
+        ANI->NFORM = nform;
+        ANI->NPP = npp;
+        ANI->KICHKA = w(name);
+        ANI->INVENT = w("И") + std::to_string(nform) + "-" + std::to_string(npp);
+        ANI->PORODA = w(breed);
+        ASSERT_EQ(ACCESS_ANIM->Insert(), Benign);
+    }
+    std::set<long long> certificates() {
+        std::set<long long> out;
+        ACCESS_FORMA1->SetStart(0);
+        while (ACCESS_FORMA1->TryNext() == 0) out.insert(vx::Decimal(FRM->NOMSV).toInt());
+        return out;
+    }
+    std::multiset<long long> animalOwners() {
+        std::multiset<long long> out;
+        ACCESS_ANIM->SetStart(0);
+        while (ACCESS_ANIM->TryNext() == 0) out.insert(vx::Decimal(ANI->NFORM).toInt());
+        return out;
+    }
+
+    static vx::rpt::PrintPreview* preview() {
+        for (QWidget* wd : QApplication::topLevelWidgets())
+            if (auto* p = qobject_cast<vx::rpt::PrintPreview*>(wd); p && p->isVisible()) return p;
+        return nullptr;
+    }
+
+    // Waits for the preview of the report thread t (answering notices on the way), saves it as
+    // PDF and closes it; then waits for the thread to end (t 0: a thread the test did not start).
+    Printed collect(int t) {
+        Printed out;
+        h.waitFor([&] { return preview() != nullptr || !h.dialogs().empty(); });
+        while (!h.dialogs().empty() && !preview()) {
+            out.notices << h.dialogs().front().title;
+            EXPECT_EQ(h.dialogs().front().text, u("There are no records available to process."));
+            h.answer(vx::eng::btn::Ok);
+            h.waitFor([&] { return preview() != nullptr || !h.dialogs().empty(); });
+        }
+        if (vx::rpt::PrintPreview* p = preview()) {
+            out.preview = true;
+            out.pages = int(p->pages().size());
+            const QString path = dir.filePath(QStringLiteral("out%1.pdf").arg(++printed));
+            EXPECT_TRUE(p->savePdf(path));
+            p->close();
+            out.text = vexlo::test::readPdf(path);
+            EXPECT_TRUE(out.text.ok) << out.text.error.toStdString();
+        }
+        if (t) EXPECT_TRUE(h.waitEnd(t));
+        else h.idle();
+        return out;
+    }
+    Printed run(void (*proc)()) { return collect(h.start(proc)); }
+
+    QTemporaryDir dir;
+    QString old;
+    vx::eng::test::Harness h;
+    int printed = 0;
+};
+
+// The certificate numbers a report lists, top to bottom (numbers from 100 to 999 under the page
+// header are certificates).
+std::vector<int> numbersListed(const Printed& p) {
+    std::vector<std::pair<double, int>> at;
+    int page = 0;
+    double lastY = -1;
+    for (const PdfWord& wd : p.text.words) {
+        bool ok = false;
+        const int n = wd.text.toInt(&ok);
+        if (wd.yMin + 50 < lastY) ++page;  // a new page starts at the top again
+        lastY = wd.yMin;
+        if (ok && n >= 100 && n < 1000 && wd.yMin > 34) at.push_back({page * 1000 + wd.yMin, n});
+    }
+    std::sort(at.begin(), at.end());
+    std::vector<int> out;
+    for (auto& [y, n] : at) out.push_back(n);
+    return out;
+}
+
+// ---------------------------------------------------------------- the period report
+
+class PeriodReport : public Reports {
+protected:
+    void SetUp() override {
+        Reports::SetUp();
+        add({104, day(2024, 3, 2), "Выдано", "150.50"});
+        add({101, day(2024, 3, 2), "Выдано", "200.25"});
+        add({103, day(2024, 3, 1), "Выдано", "0"});
+        add({102, day(2024, 2, 28), "Выдано", "99"});       // before the period
+        add({105, day(2024, 3, 31), "Испорчено", "10"});
+        add({106, day(2024, 4, 1), "Испорчено", "20"});     // after the period
+        add({107, day(2024, 3, 15), "Образец", "0"});
+        add({108, day(2024, 3, 15), "", "5"});               // no status
+        add({109, 0, "Выдано", "7"});                        // no date of issue
+    }
+    Printed report(std::int32_t from, std::int32_t to, const char* status) {
+        D1 = from;
+        D2 = to;
+        COMMENT = w(status);
+        return run(REP_INPUT1);
+    }
+    // The count and the sum printed right of the footer's captions.
+    static QStringList footer(const Printed& p, const char* caption) {
+        const std::vector<PdfWord> c = p.all(u(caption));
+        if (c.empty()) return {};
+        QStringList line = p.lineOf(c.back());
+        return line.mid(line.indexOf(u(caption)) + 1);
+    }
+};
+
+TEST_F(PeriodReport, ListsEachStatusWithItsCountAndPriceTotal) {
+    struct Case {
+        const char* status;
+        std::vector<int> listed;  // in print order
+        const char* count;
+        const char* total;        // blank when the sum is 0
+    };
+    const Case cases[] = {
+        {"Выдано", {103, 101, 104}, "3", "350.75"},
+        {"Испорчено", {105}, "1", "10.00"},
+        {"Образец", {107}, "1", ""},
+        {"", {108}, "1", "5.00"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.status);
+        const Printed p = report(day(2024, 3, 1), day(2024, 3, 31), c.status);
+        ASSERT_TRUE(p.preview);
+        EXPECT_EQ(p.pages, 1);
+        EXPECT_EQ(numbersListed(p), c.listed);
+        EXPECT_EQ(footer(p, "документов").value(2), u(c.count));
+        const QStringList sum = footer(p, "сумму:");
+        EXPECT_EQ(sum.join(u(" ")), u(c.total));
+        // The header names the status and the period.
+        EXPECT_NE(p.text.find(u("01.03.2024")), nullptr);
+        EXPECT_NE(p.text.find(u("31.03.2024")), nullptr);
+        EXPECT_NE(p.text.find(u("Райветстанция")), nullptr);
+    }
+}
+
+TEST_F(PeriodReport, AZeroPriceIsBlankInItsBand) {
+    const Printed p = report(day(2024, 3, 1), day(2024, 3, 1), "Выдано");
+    ASSERT_TRUE(p.preview);
+    ASSERT_EQ(numbersListed(p), std::vector<int>{103});
+    const PdfWord* rub = p.text.find(u("руб"));
+    ASSERT_NE(rub, nullptr);
+    EXPECT_EQ(p.lineOf(*rub), QStringList({u("руб")}));
+}
+
+TEST_F(PeriodReport, NoMatchingCertificateGivesTheNoticeAndNoPreview) {
+    struct Case {
+        const char* what;
+        std::int32_t from, to;
+        const char* status;
+    };
+    const Case cases[] = {
+        {"reversed period", day(2024, 3, 31), day(2024, 3, 1), "Выдано"},
+        {"empty period", day(2025, 1, 1), day(2025, 12, 31), "Выдано"},
+        {"unknown status", day(2024, 3, 1), day(2024, 3, 31), "Нет"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Printed p = report(c.from, c.to, c.status);
+        EXPECT_FALSE(p.preview);
+        EXPECT_EQ(p.notices, QStringList{u("No Records")});
+    }
+}
+
+TEST_F(PeriodReport, BlankDatesListOnlyCertificatesWithoutADate) {
+    const Printed p = report(0, 0, "Выдано");
+    ASSERT_TRUE(p.preview);
+    EXPECT_EQ(numbersListed(p), std::vector<int>{109});
+}
+
+TEST_F(PeriodReport, EveryPageRepeatsTheHeaderAndTheTotalsFollowOnce) {
+    for (int no = 110; no < 150; ++no) add({no, day(2024, 5, 1), "Выдано", "1"});
+    const Printed p = report(day(2024, 5, 1), day(2024, 5, 1), "Выдано");
+    ASSERT_TRUE(p.preview);
+    EXPECT_GT(p.pages, 1);
+    EXPECT_EQ(int(p.all(u("Отчёт")).size()), p.pages);
+    EXPECT_EQ(p.all(u("сумму:")).size(), 1u);
+    EXPECT_EQ(numbersListed(p).size(), 40u);
+    EXPECT_EQ(footer(p, "документов").value(2), u("40"));
+    EXPECT_EQ(footer(p, "сумму:").join(u(" ")), u("40.00"));
+}
+
+// The dialog: the calendars, the status and "Печать", which starts a report and stays open.
+TEST_F(PeriodReport, TheDialogStartsTheReportWithItsPeriodAndStatus) {
+    const int dialog = h.start(REP_DATA);
+    EXPECT_EQ(h.win().title(), u("За период"));
+    struct Cal {
+        const char* button;
+        const char* title;
+        QDate date;
+        const char* shown;
+        const char* entry;
+    };
+    for (const Cal& c : {Cal{"?CALENDAR", "Дата [с]", QDate(2024, 3, 1), "01.03.2024", "?D1"},
+                         Cal{"?CALENDAR:2", "Дата [по]", QDate(2024, 3, 31), "31.03.2024", "?D2"}}) {
+        h.click(c.button);
+        QDialog* dlg = nullptr;
+        for (auto& d : h.dialogs())
+            if (auto* q = qobject_cast<QDialog*>(d.widget)) dlg = q;
+        ASSERT_NE(dlg, nullptr) << c.button;
+        EXPECT_EQ(dlg->windowTitle(), u(c.title));
+        dlg->findChild<QCalendarWidget*>()->setSelectedDate(c.date);
+        dlg->accept();
+        h.idle();
+        EXPECT_EQ(h.value(c.entry), u(c.shown));
+    }
+    EXPECT_EQ(std::int32_t(D1), day(2024, 3, 1));
+    EXPECT_EQ(std::int32_t(D2), day(2024, 3, 31));
+    h.type("?COMMENT", u("Испорчено"));
+    h.click("?OKBUTTON");
+    Printed p = collect(0);
+    ASSERT_TRUE(p.preview);
+    EXPECT_EQ(numbersListed(p), std::vector<int>{105});
+    // Still open: a second report with another status.
+    h.target(dialog);
+    ASSERT_NE(h.window(), nullptr);
+    h.type("?COMMENT", u("Выдано"));
+    h.click("?OKBUTTON");
+    p = collect(0);
+    EXPECT_EQ(numbersListed(p), (std::vector<int>{103, 101, 104}));
+    h.target(dialog);
+    h.click("?CANCELBUTTON");
+    EXPECT_TRUE(h.waitEnd(dialog));
+}
+
+// ---------------------------------------------------------------- the query report
+
+class QueryReport : public Reports {
+protected:
+    void SetUp() override {
+        Reports::SetUp();
+        add({201, day(2024, 1, 5), "Выдано", "0", "Петрову"});
+        add({202, day(2024, 1, 3), "Выдано", "0", "Иванову"});
+        add({203, day(2024, 1, 3), "Испорчено", "0", "Иванову"});
+        add({200, day(2024, 1, 3), "Выдано", "0", "Иванову"});
+        add({204, day(2024, 1, 1), "Выдано", "0", "Сидорову"});
+        add({205, day(2024, 1, 1), "Выдано", "0", ""});  // no recipient: in no order of FRM:K2
+    }
+    Printed report(const std::string& filter) {
+        GLO_REPORTQUERYRESULT = filter;
+        return run(REP_INPUT11);
+    }
+    // Per recipient: the group header's name, then the listed numbers, then the footer's count.
+    static std::vector<QStringList> groups(const Printed& p) {
+        std::vector<PdfWord> marks;
+        for (const PdfWord& wd : p.text.words)
+            if (wd.text == u("Контрагент:") || wd.text == u("[контрагенту]:")) marks.push_back(wd);
+        std::sort(marks.begin(), marks.end(), [](const PdfWord& a, const PdfWord& b) { return a.yMin < b.yMin; });
+        std::vector<QStringList> out;
+        for (const PdfWord& wd : marks) {
+            if (wd.text == u("Контрагент:")) out.push_back(p.lineOf(wd).mid(1));
+            else if (!out.empty()) out.back() << p.lineOf(wd).mid(3);
+        }
+        return out;
+    }
+};
+
+TEST_F(QueryReport, WithoutAFilterEveryRecipientIsAGroupInNameOrder) {
+    const Printed p = report("");
+    ASSERT_TRUE(p.preview);
+    EXPECT_EQ(numbersListed(p), (std::vector<int>{200, 202, 203, 201, 204}));
+    const std::vector<QStringList> g = groups(p);
+    ASSERT_EQ(g.size(), 3u);
+    EXPECT_EQ(g[0], QStringList({u("Иванову"), u("3")}));
+    EXPECT_EQ(g[1], QStringList({u("Петрову"), u("1")}));
+    EXPECT_EQ(g[2], QStringList({u("Сидорову"), u("1")}));
+    // The row numbers run through the whole report.
+    const PdfWord* first = p.text.find(u("201"));
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(p.lineOf(*first).value(0), u("4"));
+}
+
+TEST_F(QueryReport, TheFilterSelectsAndIsUsedOnce) {
+    const std::string filter = "FRM:nomsv >= 201 AND FRM:nomsv <= 204 AND UPPER(FRM:comment) = '" + w("ВЫДАНО") + "'";
+    Printed p = report(filter);
+    ASSERT_TRUE(p.preview);
+    EXPECT_EQ(numbersListed(p), (std::vector<int>{202, 201, 204}));
+    EXPECT_EQ(GLO_REPORTQUERYRESULT.str(), "");
+    EXPECT_EQ(ZAPROS.str(), filter.substr(0, 60));
+    EXPECT_NE(p.text.find(u("[произвольный")), nullptr);
+    // Started again without a new query: every certificate.
+    p = collect(h.start(REP_INPUT11));
+    EXPECT_EQ(numbersListed(p).size(), 5u);
+    EXPECT_EQ(ZAPROS.str(), "");
+}
+
+TEST_F(QueryReport, AQueryThatMatchesNothingGivesTheNoticeAndIsConsumed) {
+    const Printed p = report("FRM:nomsv > 900");
+    EXPECT_FALSE(p.preview);
+    EXPECT_EQ(p.notices, QStringList{u("No Records")});
+    EXPECT_EQ(GLO_REPORTQUERYRESULT.str(), "");
+}
+
+// ---------------------------------------------------------------- the inventories
+
+class Inventories : public Reports {
+protected:
+    void SetUp() override {
+        Reports::SetUp();
+        add({301, day(2024, 6, 7), "Выдано", "0"});
+        add({302, day(2024, 6, 8), "Выдано", "0"});
+        addAnimal(301, 3, "Зорька", "Голштинская");
+        addAnimal(301, 1, "Буренка", "Ярославская");
+        addAnimal(302, 1, "Чужая", "Чужая");
+        addAnimal(301, 2, "Милка", "Айрширская");
+        NFORM = 301;
+        DATAV = day(2024, 6, 7);
+        P3 = w("Ветврач Кузнецова А.В.");
+        P4 = w("Подпись_подпись_подпись_подпись_39зн."); // 37 characters
+        Z1 = w("Управление_ветеринарии");
+    }
+    static QStringList names(const Printed& p) {
+        std::vector<PdfWord> rows;
+        for (const char* n : {"Зорька", "Буренка", "Милка", "Чужая"})
+            for (const PdfWord& wd : p.all(u(n))) rows.push_back(wd);
+        std::sort(rows.begin(), rows.end(), [](const PdfWord& a, const PdfWord& b) { return a.yMin < b.yMin; });
+        QStringList out;
+        for (const PdfWord& wd : rows) out << wd.text;
+        return out;
+    }
+};
+
+TEST_F(Inventories, BothListTheCertificatesRowsWithHeaderAndFooter) {
+    struct Case {
+        void (*proc)();
+        const char* title;
+        bool breeds;
+    };
+    for (const Case& c : {Case{OPIS, "(товарные),", false}, Case{OPIS1, "(племенные),", true}}) {
+        SCOPED_TRACE(c.title);
+        const Printed p = run(c.proc);
+        ASSERT_TRUE(p.preview);
+        EXPECT_EQ(p.pages, 1);
+        EXPECT_EQ(names(p), QStringList({u("Буренка"), u("Милка"), u("Зорька")}));
+        EXPECT_NE(p.text.find(u(c.title)), nullptr);
+        EXPECT_NE(p.text.find(u("301")), nullptr);
+        EXPECT_NE(p.text.find(u("07.06.2024")), nullptr);
+        EXPECT_NE(p.text.find(u("Управление_ветеринарии")), nullptr);
+        EXPECT_NE(p.text.find(u("И301-2")), nullptr);
+        EXPECT_EQ(p.text.find(u("Ярославская")) != nullptr, c.breeds);
+        // The footer under the table, once, with the certificate's whole last lines.
+        const PdfWord* doctor = p.text.find(u("Кузнецова"));
+        const PdfWord* sign = p.text.find(u("Подпись_подпись_подпись_подпись_39зн."));
+        ASSERT_NE(doctor, nullptr);
+        ASSERT_NE(sign, nullptr);
+        EXPECT_GT(doctor->yMin, p.text.find(u("Зорька"))->yMin);
+        EXPECT_GT(sign->yMin, doctor->yMin);
+    }
+}
+
+TEST_F(Inventories, ACertificateWithoutRowsGivesTheNotice) {
+    NFORM = 999;
+    for (void (*proc)() : {OPIS, OPIS1}) {
+        const Printed p = run(proc);
+        EXPECT_FALSE(p.preview);
+        EXPECT_EQ(p.notices, QStringList{u("No Records")});
+    }
+}
+
+// ---------------------------------------------------------------- the period deletion
+
+class PeriodDeletion : public Reports {
+protected:
+    void SetUp() override {
+        Reports::SetUp();
+        fill();
+    }
+    void clear() {
+        for (vx::FileManager* f : {static_cast<vx::FileManager*>(&*ACCESS_ANIM), static_cast<vx::FileManager*>(&*ACCESS_FORMA1),
+                                   static_cast<vx::FileManager*>(&*ACCESS_KAGENT)}) {
+            f->SetStart(0);
+            while (f->TryNext() == 0) ASSERT_EQ(f->Delete(), Benign);
+        }
+    }
+    void fill() {
+        add({401, day(2024, 2, 29), "Выдано", "0"});
+        add({402, day(2024, 3, 1), "Испорчено", "0"});
+        add({403, day(2024, 3, 15), "Выдано", "0"});
+        add({404, day(2024, 3, 31), "Образец", "0"});
+        add({405, day(2024, 4, 1), "Выдано", "0"});
+        add({406, 0, "Выдано", "0"});
+        addAnimal(402, 1, "А");
+        addAnimal(402, 2, "Б");
+        addAnimal(403, 1, "В");
+        addAnimal(405, 1, "Г");
+        addAnimal(406, 1, "Д");
+        ASSERT_EQ(ACCESS_KAGENT->PrimeRecord(), Benign);
+        KAG->NAME = w("Иванову");  // the recipient of every certificate here
+        ASSERT_EQ(ACCESS_KAGENT->Insert(), Benign);
+    }
+};
+
+TEST_F(PeriodDeletion, DeletesExactlyThePeriodsCertificatesWithTheirAnimals) {
+    struct Case {
+        const char* what;
+        std::int32_t from, to;
+        std::set<long long> left;
+        std::multiset<long long> animalsLeft;
+    };
+    const Case cases[] = {
+        {"a month", day(2024, 3, 1), day(2024, 3, 31), {401, 405, 406}, {405, 406}},
+        {"one day", day(2024, 3, 15), day(2024, 3, 15), {401, 402, 404, 405, 406}, {402, 402, 405, 406}},
+        {"reversed", day(2024, 3, 31), day(2024, 3, 1), {401, 402, 403, 404, 405, 406}, {402, 402, 403, 405, 406}},
+        {"blank dates", 0, 0, {401, 402, 403, 404, 405}, {402, 402, 403, 405}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        clear();
+        fill();
+        vexlo::printing::deletePeriod(c.from, c.to);
+        EXPECT_EQ(certificates(), c.left);
+        EXPECT_EQ(animalOwners(), c.animalsLeft);
+        EXPECT_EQ(ACCESS_KAGENT->Records(), 1u);  // the counterparty stays and holds nothing back
+        // A second run finds nothing more.
+        EXPECT_EQ(vexlo::printing::deletePeriod(c.from, c.to), 0);
+        EXPECT_EQ(certificates(), c.left);
+    }
+}
+
+TEST_F(PeriodDeletion, TheDialogDeletesOnThePressOfItsButtonOnly) {
+    D1 = day(2024, 3, 1);
+    D2 = day(2024, 3, 10);
+    const int t = h.start(PERIOD);
+    EXPECT_EQ(h.win().title(), u("За период"));
+    EXPECT_EQ(h.value("?D1"), u("01.03.2024"));
+    // The end of the period typed; moving the focus onto "Удалить" deletes nothing yet.
+    h.fill("?D2", u("31.03.2024"));
+    while (h.focus() != h.feq("?OKBUTTON")) h.tab();
+    h.idle();
+    EXPECT_EQ(certificates().size(), 6u);
+    h.click("?OKBUTTON");
+    EXPECT_EQ(certificates(), (std::set<long long>{401, 405, 406}));
+    EXPECT_EQ(animalOwners(), (std::multiset<long long>{405, 406}));
+    EXPECT_TRUE(h.dialogs().empty());  // nothing to answer, nothing reported
+    ASSERT_NE(h.window(), nullptr);    // and the dialog stays
+    h.click("?CANCELBUTTON");
+    EXPECT_TRUE(h.waitEnd(t));
+}
+
+TEST_F(PeriodDeletion, AnEmptyFileIsLeftAlone) {
+    clear();
+    vexlo::printing::deletePeriod(std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
+    EXPECT_TRUE(certificates().empty());
+    EXPECT_TRUE(animalOwners().empty());
+    EXPECT_EQ(vexlo::printing::deletePeriod(0, day(2030, 1, 1)), 0);
+}
+
+}  // namespace
