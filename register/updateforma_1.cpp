@@ -8,12 +8,7 @@
 // the characters-left counter of the focused line, the seven calendars and the operative offset
 // of the print, which ?BUTTON13 folds into every print layout.
 
-#include <QEvent>
-#include <QFocusEvent>
-#include <QObject>
-#include <QPointer>
 #include <QString>
-#include <QWidget>
 
 #include <array>
 #include <string>
@@ -78,35 +73,6 @@ struct ControlInfo {
     bool counted = false;
 };
 
-// Remembers whether a control got its last focus from the mouse. ?BUTTON13 acts when it gets
-// the focus, but only a click may fold the offset: a focus that the window moves there by
-// itself (a tab page hiding the focused line passes the focus on) must not shift every layout.
-class MouseFocusWatch final : public QObject {
-public:
-    void watch(QWidget* w) {
-        if (widget_) widget_->removeEventFilter(this);
-        widget_ = w;
-        mouse_ = false;
-        if (w) w->installEventFilter(this);
-    }
-    bool take() {
-        const bool m = mouse_;
-        mouse_ = false;
-        return m;
-    }
-
-protected:
-    bool eventFilter(QObject* o, QEvent* e) override {
-        if (o == widget_ && e->type() == QEvent::FocusIn)
-            mouse_ = static_cast<QFocusEvent*>(e)->reason() == Qt::MouseFocusReason;
-        return false;
-    }
-
-private:
-    QPointer<QWidget> widget_;
-    bool mouse_ = false;
-};
-
 struct LayoutFont {
     QString face;
     int size = 0, color = 0, style = 0;
@@ -160,7 +126,6 @@ private:
     std::vector<ControlInfo> info_;
     std::array<std::vector<int>, 16> groupControls_;  // 0: the eight lines outside the groups
     LayoutFont font_;
-    MouseFocusWatch foldWatch_;
 };
 
 // ------------------------------------------------------------------ INIT, ASK, RUN
@@ -196,7 +161,6 @@ int UpdateForma1Window::BeforeOpen() { return InitUpdateForm(OK, CANCEL, vx::Can
 
 void UpdateForma1Window::AfterOpen() {
     vx::eng::Window& w = Win();
-    if (vx::eng::Control* b = w.control(BUTTON13)) foldWatch_.watch(b->widget);
     if (Request != vx::Request::View) return;
     SetReadOnly({CType::Entry, CType::Text});
     for (int feq : w.controls())
@@ -357,10 +321,7 @@ int UpdateForma1Window::TakeWindowEvent() {
     case ev::OpenWindow: {
         showSizeControls(FRM->RSH == 1);
         if (BLANK == 0)
-            for (int feq : {IMAGE1, IMAGE2}) {
-                w.setProp(feq, Prop::Text, QString());
-                w.setProp(feq, Prop::Hide, true);
-            }
+            for (int feq : {IMAGE1, IMAGE2}) w.setProp(feq, Prop::Text, QString());  // no picture
         if (FRM->CENA.get().isZero()) FRM->CENA = CENA.get();
         w.display(FRM_CENA);
         w.setPosition(20, 0);
@@ -472,10 +433,10 @@ int UpdateForma1Window::TakeSelected() {
     const int level = ProcedureFrame::TakeSelected();  // the focus highlight, then the base step
     const int feq = Win().field();
     if (feq == BUTTON13) {
-        if (foldWatch_.take()) {
-            foldOperativeOffset();
-            Win().display();
-        }
+        // The engine raises Selected only when the focus really moves there (a click; the
+        // button is left out of the Tab order), never when a tab page passes the focus on.
+        foldOperativeOffset();
+        Win().display();
     } else if (feq > 0 && feq < static_cast<int>(info_.size()) && info_[feq].counted) {
         selectionRule(feq);
     }

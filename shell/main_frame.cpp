@@ -5,9 +5,6 @@
 
 #include "shell/main_frame.h"
 
-#include <QAction>
-#include <QIcon>
-
 #include <memory>
 
 #include "framework/classlib/procframe.h"
@@ -101,10 +98,6 @@ protected:
         Win().setTitle(vexlo::frameTitle());
         Win().setStatusText(2, kSupportMail);
         Win().setStatusText(3, kSupportPhone);
-        // A menu bar shows a menu's icon in place of its name; the menus keep their names there
-        // and show their icons only where an icon stands beside the text.
-        for (int menu : {feq::FILEMENU, feq::EDITMENU, feq::ФОРМА1, feq::ПОМОЩЬ})
-            if (QAction* a = Win().action(menu)) a->setIcon(QIcon());
     }
 
 private:

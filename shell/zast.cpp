@@ -13,8 +13,6 @@ namespace {
 namespace ev = vx::eng::ev;
 namespace key = vx::eng::key;
 
-const QString kStatusMessage = QStringLiteral("Продолжение работы с программой - левая кнопка мыши");
-
 class ThisWindow final : public vx::ProcedureFrame {
 public:
     ThisWindow() {
@@ -33,18 +31,7 @@ public:
         return level;
     }
 
-    int Kill() override {
-        // The frame's status line showed this window's message while it was open.
-        if (vx::eng::Window* frame = vx::eng::Window::frame(); frame && frame->statusText(1) == kStatusMessage)
-            frame->setStatusText(1, QString());
-        return ProcedureFrame::Kill();
-    }
-
 protected:
-    void AfterOpen() override {
-        // The window has no status bar of its own: its message goes to the frame's.
-        if (vx::eng::Window* frame = vx::eng::Window::frame()) frame->setStatusText(1, kStatusMessage);
-    }
     // After the position is restored: the three mouse keys that close the window.
     void AfterRestore() override {
         vx::eng::Window& w = Win();

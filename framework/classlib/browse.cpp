@@ -94,18 +94,22 @@ bool EntryLocatorClass::TakeAccepted(BrowseClass& b) {
 }
 
 namespace {
-// A typed key as a character, 0 for none.
-char keyChar(int keycode) {
+// A typed key as a code page 1251 character, 0 for none: Latin letters and digits by their key
+// codes, any other character (Cyrillic letters, Ё, punctuation) by its typed-character code.
+char keyChar(int keycode, bool noCase) {
+    unsigned char c = 0;
     const int k = keycode & ~key::Shift;
-    if ((k >= '0' && k <= '9') || (k >= 'A' && k <= 'Z')) return static_cast<char>(k);
-    if (k == key::Space) return ' ';
-    return 0;
+    if ((k >= '0' && k <= '9') || (k >= 'A' && k <= 'Z')) c = static_cast<unsigned char>(k);
+    else if (k == key::Space) c = ' ';
+    else if (key::isTypedChar(keycode)) c = static_cast<unsigned char>(keycode & 0xFF);
+    if (noCase) c = cp::upper1251(c);
+    return static_cast<char>(c);
 }
 }  // namespace
 
 bool StepLocatorClass::TakeKey(BrowseClass& b, int keycode) {
     if (!field_) return false;
-    const char c = keyChar(keycode);
+    const char c = keyChar(keycode, noCase_);
     if (!c || c == ' ') return false;
     text_.assign(1, c);
     b.LocateText(*field_, text_);
@@ -118,7 +122,7 @@ bool IncrementalLocatorClass::TakeKey(BrowseClass& b, int keycode) {
         if (text_.empty()) return false;
         text_.pop_back();
     } else {
-        const char c = keyChar(keycode);
+        const char c = keyChar(keycode, noCase_);
         if (!c) return false;
         text_ += c;
     }
@@ -929,6 +933,11 @@ void BrowseClass::SetAlerts(WindowManager& wm) {
     }
     w.alert(list_, key::Space);
     w.alert(list_, key::Backspace);
+    // Every other character a name may hold: punctuation, and the Cyrillic letters with Ё and ё.
+    for (int c = 0x21; c < 0x7F; ++c)
+        if (!(c >= '0' && c <= '9') && !(c >= 'A' && c <= 'Z') && !(c >= 'a' && c <= 'z')) w.alert(list_, key::typedChar(static_cast<unsigned char>(c)));
+    for (int c = 0xC0; c <= 0xFF; ++c) w.alert(list_, key::typedChar(static_cast<unsigned char>(c)));
+    for (int c : {0xA8, 0xB8}) w.alert(list_, key::typedChar(static_cast<unsigned char>(c)));
 }
 
 void BrowseClass::Update(WindowManager&) { UpdateBuffer(); }

@@ -81,10 +81,16 @@ enum : int {
     Shift = 0x100,
     Ctrl = 0x200,
     Alt = 0x400,
+    // A typed character that has no key code of its own (a Cyrillic letter, a punctuation mark):
+    // Char + the character's code page 1251 byte, without modifier bits (the character carries
+    // its case). KEYCHAR() gives the byte of every typed character, Latin letters too.
+    Char = 0x800,
     CtrlH = Ctrl + 'H',
     CtrlMouseLeft = Ctrl + MouseLeft,    // 0x201
     CtrlMouseRight = Ctrl + MouseRight,  // 0x202
 };
+inline constexpr int typedChar(unsigned char c1251) { return Char | c1251; }
+inline constexpr bool isTypedChar(int code) { return (code & ~0xFF) == Char; }
 }  // namespace key
 
 // Control types, as the type property reports them.

@@ -1,5 +1,6 @@
 #include "harness.h"
 
+#include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
@@ -219,9 +220,15 @@ void Harness::chooseRow(int feq, int row) {
         QRect r = tv->visualRect(idx);
         QTest::mouseClick(tv->viewport(), Qt::LeftButton, {}, r.center());
     } else if (auto* cb = qobject_cast<QComboBox*>(c->widget.data())) {
+        // As the user does it: open the list, move to the row, press Enter. A list that does not
+        // open (disabled, read-only) stays as it is.
         if (win().focus() != feq) select(feq);
-        cb->setCurrentIndex(row - 1);
-        emit cb->activated(row - 1);
+        if (cb->isEnabled()) cb->showPopup();
+        QAbstractItemView* v = cb->view();
+        if (v && v->isVisible()) {
+            v->setCurrentIndex(cb->model()->index(row - 1, cb->modelColumn()));
+            QTest::keyClick(v, Qt::Key_Return);
+        }
     }
     idle();
 }

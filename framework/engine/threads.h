@@ -24,6 +24,7 @@ struct EventRec {
     int keycode = 0;   // AlertKey and the key/mouse event that caused an event
     Window* target = nullptr;  // nullptr: the thread's innermost window when it is taken
     int tag = 0;               // engine-internal marks (the accept-all pass)
+    int keychar = 0;           // the typed character (code page 1251 byte) of a key event, 0 for none
 };
 
 using Procedure = std::function<void()>;

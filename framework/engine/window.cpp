@@ -98,9 +98,22 @@ bool focusable(CType t) {
     }
 }
 
+// The character a key types, as a code page 1251 byte; 0 when it types none, or several, or one
+// that code page 1251 cannot hold.
+int keycharOf(const QKeyEvent* e) {
+    const QString t = e->text();
+    if (t.size() != 1) return 0;
+    const QChar ch = t.at(0);
+    if (ch.unicode() < 0x20 || ch.unicode() == 0x7F) return 0;
+    const std::string b = cp::toCp1251(t);
+    if (b.size() != 1 || cp::fromCp1251(b) != t) return 0;
+    return static_cast<unsigned char>(b[0]);
+}
+
 int keycodeOf(const QKeyEvent* e) {
     int k = 0;
     const int q = e->key();
+    const auto m = e->modifiers();
     if (q >= Qt::Key_F1 && q <= Qt::Key_F24) k = key::F1 + (q - Qt::Key_F1);
     else if (q >= Qt::Key_A && q <= Qt::Key_Z) k = 'A' + (q - Qt::Key_A);
     else if (q >= Qt::Key_0 && q <= Qt::Key_9) k = '0' + (q - Qt::Key_0);
@@ -121,10 +134,13 @@ int keycodeOf(const QKeyEvent* e) {
         case Qt::Key_Down: k = key::Down; break;
         case Qt::Key_Insert: k = key::Insert; break;
         case Qt::Key_Delete: k = key::Delete; break;
-        default: return 0;
+        default: {
+            // A character without a key of its own: its code carries the character.
+            const int ch = keycharOf(e);
+            return ch && !(m & (Qt::ControlModifier | Qt::AltModifier)) ? key::typedChar(static_cast<unsigned char>(ch)) : 0;
+        }
         }
     }
-    const auto m = e->modifiers();
     if (m & Qt::ShiftModifier) k |= key::Shift;
     if (m & Qt::ControlModifier) k |= key::Ctrl;
     if (m & Qt::AltModifier) k |= key::Alt;
@@ -196,9 +212,9 @@ struct WindowImpl : QObject {
         auto& st = detail::windowStack(thread);
         return !st.empty() && st.back() == self;
     }
-    void enqueue(int event, int control = 0, int keycode = 0) {
+    void enqueue(int event, int control = 0, int keycode = 0, int keychar = 0) {
         if (closed || !thread) return;
-        detail::enqueue(thread, EventRec{event, control, keycode, self});
+        detail::enqueue(thread, EventRec{event, control, keycode, self, 0, keychar});
     }
     Control* ctl(int feq) {
         auto it = byFeq.find(feq);
@@ -225,9 +241,11 @@ struct WindowImpl : QObject {
     bool updateOne(Control& c);
     void complete(Control& c);  // a user edit of c is finished: accept or reject it
     void immEdited(Control& c);
-    void immEvent(Control& c, int code);
+    void immEvent(Control& c, int code, int ch = 0);
     void moveFocus(int feq, Qt::FocusReason reason, bool selected);
     void showMsg(const QString& m);
+    QLabel* msgZone() const;
+    void activeMsg(bool active);
     void setBlocked(bool on);
     void closeNow();
     void defaultAction();
@@ -410,6 +428,33 @@ protected:
 class Sheet : public QTabWidget {
 public:
     explicit Sheet(QWidget* parent) : QTabWidget(parent) { setTabBar(new ColorTabBar(this)); }
+};
+
+// A drop list or combo. While read-only it looks as usual and takes the focus, but neither the
+// mouse, the keyboard nor the wheel changes what it shows: its list does not open, the keys that
+// step or search through its items and the wheel are left to its parent.
+class DropBox : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    bool readOnly = false;
+    void setReadOnly(bool on) {
+        readOnly = on;
+        if (QLineEdit* le = lineEdit()) le->setReadOnly(on);
+        if (on) hidePopup();
+    }
+    void showPopup() override {
+        if (!readOnly) QComboBox::showPopup();
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override {
+        if (readOnly) e->ignore();
+        else QComboBox::keyPressEvent(e);
+    }
+    void wheelEvent(QWheelEvent* e) override {
+        if (readOnly) e->ignore();
+        else QComboBox::wheelEvent(e);
+    }
 };
 
 class ImageBox : public QWidget {
@@ -608,9 +653,7 @@ void WindowImpl::applyState(Control& c) {
     if (auto* le = qobject_cast<QLineEdit*>(c.widget.data())) le->setReadOnly(c.readOnly);
     else if (auto* te = qobject_cast<QPlainTextEdit*>(c.widget.data())) te->setReadOnly(c.readOnly);
     else if (auto* sp = qobject_cast<QAbstractSpinBox*>(c.widget.data())) sp->setReadOnly(c.readOnly);
-    else if (auto* cb = qobject_cast<QComboBox*>(c.widget.data())) {
-        cb->setEnabled(!c.disable && !c.readOnly);
-    }
+    else if (auto* db = dynamic_cast<DropBox*>(c.widget.data())) db->setReadOnly(c.readOnly);
     // Controls take the focus by the engine's own Tab order; Qt's must not interfere.
     if (focusable(c.type)) c.widget->setFocusPolicy(parentWidgetFor(indexOf(&c)) == toolHolder ? Qt::NoFocus : Qt::StrongFocus);
 }
@@ -671,7 +714,9 @@ void WindowImpl::buildControl(int i) {
         if (d.parent >= 0)
             if (auto it = actions.find(ctls[d.parent].feq); it != actions.end() && it->second) parentMenu = it->second->menu();
         QMenu* m = new QMenu(d.text, parentMenu ? static_cast<QWidget*>(parentMenu) : static_cast<QWidget*>(mw ? mw->menuBar() : content.data()));
-        if (!d.icon.isEmpty()) m->setIcon(loadIcon(d.icon));
+        // A menu bar would show an icon in place of the menu's name: there the menu shows its
+        // name only; inside a menu the icon stands beside the name.
+        if (!d.icon.isEmpty() && parentMenu) m->setIcon(loadIcon(d.icon));
         if (parentMenu) parentMenu->addMenu(m);
         else if (mw) mw->menuBar()->addMenu(m);
         actions[feq] = m->menuAction();
@@ -682,7 +727,7 @@ void WindowImpl::buildControl(int i) {
         if (d.parent >= 0)
             if (auto it = actions.find(ctls[d.parent].feq); it != actions.end() && it->second) parentMenu = it->second->menu();
         QAction* a = new QAction(d.text, parentMenu ? static_cast<QObject*>(parentMenu) : static_cast<QObject*>(this));
-        if (!d.icon.isEmpty()) a->setIcon(loadIcon(d.icon));
+        if (!d.icon.isEmpty() && parentMenu) a->setIcon(loadIcon(d.icon));  // on the bar: its name only
         if (parentMenu) parentMenu->addAction(a);
         else if (mw) mw->menuBar()->addAction(a);
         connect(a, &QAction::triggered, this, [this, feq] {
@@ -922,7 +967,7 @@ void WindowImpl::buildControl(int i) {
     case CType::DropList:
     case CType::Combo:
     case CType::DropCombo: {
-        auto* cb = new QComboBox(parent);
+        auto* cb = new DropBox(parent);
         cb->setEditable(d.type != CType::DropList);
         cb->setFrame(!d.flat);
         if (!d.from.isEmpty()) cb->addItems(d.from.split(QLatin1Char('|')));
@@ -1017,7 +1062,8 @@ void WindowImpl::buildControl(int i) {
     }
     case CType::Image: {
         auto* im = new ImageBox(parent);
-        im->img = loadPicture(d.file.isEmpty() ? d.icon : d.file);
+        c.text = d.file.isEmpty() ? d.icon : d.file;  // the picture file is the image's text
+        im->img = loadPicture(c.text);
         w = im;
         break;
     }
@@ -1147,8 +1193,8 @@ void WindowImpl::build() {
             connect(sub, &QMdiSubWindow::windowStateChanged, this,
                     [this](Qt::WindowStates oldS, Qt::WindowStates newS) {
                         if (!opened) return;
-                        if ((oldS & Qt::WindowActive) && !(newS & Qt::WindowActive)) enqueue(ev::LoseFocus);
-                        if (!(oldS & Qt::WindowActive) && (newS & Qt::WindowActive)) enqueue(ev::GainFocus);
+                        if ((oldS & Qt::WindowActive) && !(newS & Qt::WindowActive)) enqueue(ev::LoseFocus), activeMsg(false);
+                        if (!(oldS & Qt::WindowActive) && (newS & Qt::WindowActive)) enqueue(ev::GainFocus), activeMsg(true);
                     });
         } else {
             box->setWindowFlag(Qt::Window);
@@ -1175,6 +1221,7 @@ void WindowImpl::build() {
     restack();
     applyVisibility();
     for (Control& c : ctls) displayOne(c);
+    if (!zones.empty() && zones[0] && !wd.msg.isEmpty()) zones[0]->setText(wd.msg);  // its own status bar
 
     if (wd.x >= 0 && wd.y >= 0) holder->move(px(wd.x, true), px(wd.y, false));
     if (wd.maximize) holder->showMaximized();
@@ -1351,15 +1398,15 @@ void WindowImpl::immEdited(Control& c) {
 
 // Every key and left click in an immediate entry is a NewSelection event with its key code,
 // raised after the widget has handled it (the variable then holds the text so far).
-void WindowImpl::immEvent(Control& c, int code) {
+void WindowImpl::immEvent(Control& c, int code, int ch) {
     c.keyPending = true;
     const int feq = c.feq;
     QMetaObject::invokeMethod(
         this,
-        [this, feq, code] {
+        [this, feq, code, ch] {
             if (Control* k = ctl(feq)) {
                 k->keyPending = false;
-                enqueue(ev::NewSelection, feq, code);
+                enqueue(ev::NewSelection, feq, code, ch);
             }
         },
         Qt::QueuedConnection);
@@ -1393,44 +1440,43 @@ void WindowImpl::moveFocus(int feq, Qt::FocusReason reason, bool selected) {
     if (selected && (moved || reason == Qt::OtherFocusReason)) enqueue(ev::Selected, feq);
 }
 
+// Qt moved the focus onto a control. Only the user's own move is a Selected event: a click, or a
+// shortcut (the engine moves the focus itself for Tab, Backtab and SELECT, see moveFocus). Qt
+// also passes the focus on by itself, and says Tab for it, when the focused control is hidden or
+// disabled (a tab page turning hides its controls); it restores the focus when a window is
+// activated again or a popup or dialog closes. Those moves are followed, so that FOCUS() names
+// the control that has the focus, but raise no Selected: some controls act when they get the
+// focus, and a move the user did not make must not run them.
 void WindowImpl::onFocusIn(Control& c, Qt::FocusReason reason) {
-    if (c.feq == focusFeq || suppress) return;
-    switch (reason) {
-    case Qt::TabFocusReason:
-    case Qt::BacktabFocusReason:
-    case Qt::MouseFocusReason:
-    case Qt::ShortcutFocusReason:
-        if (focusFeq)
-            if (Control* old = ctl(focusFeq)) complete(*old);
-        focusFeq = c.feq;
-        showMsg(c.msg);
-        enqueue(ev::Selected, c.feq);
-        break;
-    default:
-        // Window re-activation, a closed popup or dialog, a program-made move: no Selected.
-        break;
-    }
+    if (c.feq == focusFeq || !focusable(c.type)) return;
+    const bool byUser = !suppress && (reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason);
+    if (focusFeq)
+        if (Control* old = ctl(focusFeq)) complete(*old);  // finishes its edit (nothing under suppress)
+    focusFeq = c.feq;
+    showMsg(c.msg);
+    if (byUser) enqueue(ev::Selected, c.feq);
 }
 
 bool WindowImpl::onKey(Control* c, QKeyEvent* e) {
     if (closed || blocked) return false;
     const int code = keycodeOf(e);
     if (code == 0) return false;
+    const int ch = keycharOf(e);
     const int target = c ? c->feq : focusFeq;
     if (target) {
         if (Control* t = ctl(target); t && std::count(t->alerts.begin(), t->alerts.end(), code)) {
             complete(*t);
-            enqueue(ev::AlertKey, target, code);
+            enqueue(ev::AlertKey, target, code, ch);
             return true;
         }
     }
     if (std::count(alerts.begin(), alerts.end(), code)) {
-        enqueue(ev::AlertKey, 0, code);
+        enqueue(ev::AlertKey, 0, code, ch);
         return true;
     }
     if (c && c->imm && (c->type == CType::Entry || c->type == CType::Text) && !c->readOnly &&
         (code & ~key::Shift) != key::Tab) {
-        immEvent(*c, code);
+        immEvent(*c, code, ch);
         return false;
     }
     if (c && c->type == CType::List && c->imm) {
@@ -1494,10 +1540,10 @@ bool WindowImpl::eventFilter(QObject* o, QEvent* e) {
         if (!sizedQueued) enqueue(ev::Sized), sizedQueued = true;
         return false;
     case QEvent::WindowActivate:
-        if (!sub) enqueue(ev::GainFocus);
+        if (!sub) enqueue(ev::GainFocus), activeMsg(true);
         return false;
     case QEvent::WindowDeactivate:
-        if (!sub) enqueue(ev::LoseFocus);
+        if (!sub) enqueue(ev::LoseFocus), activeMsg(false);
         return false;
     case QEvent::WindowStateChange: {
         auto st = static_cast<QWidget*>(o)->windowState();
@@ -1511,14 +1557,32 @@ bool WindowImpl::eventFilter(QObject* o, QEvent* e) {
     }
 }
 
-void WindowImpl::showMsg(const QString& m) {
-    if (!zones.empty() && zones[0]) {
-        zones[0]->setText(m);
-        return;
-    }
+// Status zone 1 shows the focused control's message, else the window's own. A window without a
+// status bar of its own uses the application frame's.
+QLabel* WindowImpl::msgZone() const {
+    if (!zones.empty()) return zones[0];
     if (g_frame && g_frame->impl().self != self) {
         auto& f = g_frame->impl();
-        if (!f.zones.empty() && f.zones[0]) f.zones[0]->setText(m);
+        if (!f.zones.empty()) return f.zones[0];
+    }
+    return nullptr;
+}
+
+void WindowImpl::showMsg(const QString& m) {
+    if (QLabel* z = msgZone()) z->setText(m.isEmpty() ? desc->msg : m);
+}
+
+// A window with a message of its own shows it while it is the active window; when it stops being
+// active (or closes) the frame's zone loses it, unless something else has been shown there since.
+void WindowImpl::activeMsg(bool active) {
+    if (desc->msg.isEmpty()) return;
+    QLabel* z = msgZone();
+    if (!z) return;
+    if (active) {
+        const Control* f = ctl(focusFeq);
+        showMsg(f ? f->msg : QString());
+    } else if (zones.empty() && z->text() == desc->msg) {
+        z->clear();
     }
 }
 
@@ -1529,6 +1593,14 @@ void WindowImpl::setBlocked(bool on) {
         if (toolbar) toolbar->setEnabled(!on);
     } else if (content) {
         content->setEnabled(!on);
+        // Disabling took the focus away from the window's controls: it goes back to the control
+        // that had it (Qt would otherwise give it to the first control when the window is active
+        // again).
+        if (!on)
+            if (Control* f = ctl(focusFeq); f && f->widget && f->widget->isEnabled()) {
+                Suppress sp(this);
+                f->widget->setFocus(Qt::OtherFocusReason);
+            }
     }
 }
 
@@ -1575,6 +1647,7 @@ void WindowImpl::defaultAction() {
 
 void WindowImpl::closeNow() {
     if (closed) return;
+    activeMsg(false);
     closed = true;
     if (timer) timer->stop();
     if (thread) {
@@ -1653,6 +1726,7 @@ bool Window::accept() {
 int Window::event() const { return d_->haveCur ? d_->cur.event : 0; }
 int Window::field() const { return d_->haveCur ? d_->cur.control : 0; }
 int Window::keycode() const { return d_->haveCur ? d_->cur.keycode : 0; }
+int Window::keychar() const { return d_->haveCur ? d_->cur.keychar : 0; }
 void Window::cycle() { d_->cycled = true; }
 void Window::post(int event, int control) {
     if (!d_->thread) return;
@@ -1940,6 +2014,10 @@ void Window::setProp(int feq, Prop p, const QVariant& v) {
             l->setText(c->text);
         } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
             g->setTitle(c->text);
+        } else if (auto* im = dynamic_cast<ImageBox*>(w)) {
+            // An image's text is its picture file: a new name shows that picture, blank none.
+            im->img = c->text.trimmed().isEmpty() ? QImage() : loadPicture(c->text.trimmed());
+            im->update();
         } else {
             d.applyState(*c);
         }

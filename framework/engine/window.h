@@ -119,6 +119,9 @@ public:
     int event() const;    // EVENT()
     int field() const;    // FIELD(): the control of the current event, 0 for window events
     int keycode() const;  // KEYCODE()
+    // KEYCHAR(): the character typed by the key of the event, as a code page 1251 byte (any
+    // letter, Cyrillic too, in the case typed); 0 when the event was not a key that types one.
+    int keychar() const;
     void cycle();         // the engine skips its own handling of the current event
     void post(int event, int control = 0);  // to this window, at the end of its thread's queue
     void close();         // posts CloseWindow

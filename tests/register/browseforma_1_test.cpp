@@ -205,8 +205,10 @@ TEST_F(Register, QueryFiltersEveryOrder) {
     h->type(21, QStringLiteral("3"));
     h->click(22);
     EXPECT_EQ(numbers().size(), 2u);
-    h->click(24);  // the query report gets the filter
-    EXPECT_NE(std::string(GLO_REPORTQUERYRESULT.view()).find("UPPER(FRM:f2) = "), std::string::npos);
+    h->click(24);  // the query report takes the filter (into ZAPROS) and blanks the hand-over
+    h->idle();
+    EXPECT_NE(std::string(ZAPROS.view()).find("UPPER(FRM:f2) = "), std::string::npos);
+    EXPECT_EQ(std::string(GLO_REPORTQUERYRESULT.view()).find_first_not_of(' '), std::string::npos);
     h->target(t);
     h->win().close();
 }
@@ -219,6 +221,28 @@ TEST_F(Register, LocatorMovesTheCounterpartyList) {
     h->fill(31, QStringLiteral("Фф"));
     h->target(t);
     EXPECT_EQ(vx::cp::fromCp1251(std::string(F2.view())), QStringLiteral("Фф"));
+    h->win().close();
+}
+
+TEST_F(Register, TypingACyrillicPrefixInTheCertificateListLocatesTheCounterparty) {
+    data({"Альфа", "Ёлкин", "Жуков", "Журавлёв", "Иванов"},
+         {{1, "Альфа", 0, 0, ""}, {2, "Ёлкин", 0, 0, ""}, {3, "Жуков", 0, 0, ""}, {4, "Журавлёв", 0, 0, ""}, {5, "Иванов", 0, 0, ""}});
+    open();
+    h->tabTo(11, 2);  // every certificate by counterparty name
+    h->select(10);
+    struct Step {
+        const char* keys;   // typed; "\b" is Backspace
+        int nform;          // the certificate highlighted after them
+    };
+    // Lower or upper case alike; each key adds to the text typed so far, Backspace takes one away.
+    for (const Step& s : {Step{"жур", 4}, Step{"\b\b", 3}, Step{"\bи", 5}, Step{"\bЁЛ", 2}, Step{"\b\bа", 1}}) {
+        SCOPED_TRACE(s.keys);
+        for (const QChar ch : QString::fromUtf8(s.keys)) {
+            if (ch == QLatin1Char('\b')) h->press(Qt::Key_Backspace);
+            else h->keys(QString(ch));
+        }
+        EXPECT_EQ(NFORM.get().toInt(), s.nform);
+    }
     h->win().close();
 }
 
