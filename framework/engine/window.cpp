@@ -1093,16 +1093,21 @@ void WindowImpl::applyAlignment(Control& c) {
     else if (c.type == CType::Prompt || c.type == CType::String) label = static_cast<QLabel*>(c.widget.data());
     if (!le && !label) return;
     const int pad = px(off, true);
+    const QString t = le ? le->text() : label->text();
     int left = 0, right = 0;
     if (a == Align::Left) left = pad;
     else if (a == Align::Right) right = pad;
     else {
-        const QString t = le ? le->text() : label->text();
         int point = -1;
         if (!(c.pic && c.pic->kind == pic::Kind::Number && c.pic->places == 0)) point = t.lastIndexOf(QLatin1Char('.'));
         const int tail = point < 0 ? 0 : QFontMetrics(c.widget->font()).horizontalAdvance(t.mid(point));
         right = std::max(0, pad - tail);
     }
+    // The padding never hides characters: a text too wide for the field with its offset moves
+    // toward the other side instead of being cut (a year "24" in a narrow decimal-aligned field).
+    const int room = std::max(0, c.widget->width() - QFontMetrics(c.widget->font()).horizontalAdvance(t) - (le ? 6 : 0));
+    left = std::min(left, room);
+    right = std::min(right, room);
     if (le) {
         if (le->textMargins() != QMargins(left, 0, right, 0)) le->setTextMargins(left, 0, right, 0);
     } else if (label->contentsMargins() != QMargins(left, 0, right, 0)) {

@@ -185,6 +185,19 @@ TEST_F(Look, AlignmentOffsetsPadTheAlignedSideAndDecimalPointsLineUp) {
     EXPECT_EQ(static_cast<QLineEdit*>(widget(8))->textMargins().right(), px(3));
 }
 
+// A text too wide for its field with the offset is moved, never cut: the entry window's year
+// (two digits, decimal offset 12 in a field 18 units wide, bold 10 points).
+TEST_F(Look, AnAlignmentOffsetNeverHidesCharacters) {
+    open("window at=,,120,40 font=\"Arial CYR\",8\n"
+         "  string name=?Y text=\"24\" at=4,4,18,9 font=\"Arial CYR\",10,700 align=decimal,12\n"
+         "  string name=?W text=\"1\" at=4,20,18,9 align=decimal,12\n");
+    auto* year = static_cast<QLabel*>(widget(1));
+    const int textWidth = QFontMetrics(year->font()).horizontalAdvance(QStringLiteral("24"));
+    EXPECT_LE(year->contentsMargins().right() + textWidth, year->width());
+    // A text that fits keeps its full offset.
+    EXPECT_EQ(static_cast<QLabel*>(widget(2))->contentsMargins().right(), px(12));
+}
+
 // The caption sits on the frame's top line, which runs through the middle of the caption; the
 // group keeps its declared place, so it does not reach into what lies above it.
 TEST_F(Look, AGroupCaptionSitsOnTheFrameLine) {
