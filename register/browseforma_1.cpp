@@ -512,8 +512,10 @@ int ThisWindow::TakeNewSelection() {
 int ThisWindow::TakeSelected() {
     const int level = vx::ProcedureFrame::TakeSelected();
     if (Win().field() == BUTTON20) {
-        // The spreadsheet export.
+        // The spreadsheet export; it ends on the certificate list, so that the next focus on the
+        // button starts a new export.
         REP_DATA1();
+        Win().select(BROWSE_1);
     }
     return level;
 }
