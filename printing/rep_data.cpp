@@ -46,10 +46,10 @@ public:
         const int level = vx::ProcedureFrame::TakeAccepted();
         switch (Win().field()) {
         case CALENDAR:
-            askDate(calendars_[0], QString::fromUtf8("Дата [с]"), D1, D1_ENTRY);
+            vx::AskDateInto(calendars_[0], *this, QString::fromUtf8("Дата [с]"), D1, D1_ENTRY);
             break;
         case CALENDAR_2:
-            askDate(calendars_[1], QString::fromUtf8("Дата [по]"), D2, D2_ENTRY);
+            vx::AskDateInto(calendars_[1], *this, QString::fromUtf8("Дата [по]"), D2, D2_ENTRY);
             break;
         case OKBUTTON:
             Update();
@@ -63,17 +63,6 @@ public:
     }
 
 private:
-    void askDate(vx::CalendarClass& cal, const QString& title, vx::LONG& date, int entry) {
-        Update();
-        cal.SelectOnClose = true;
-        cal.Ask(title, std::int32_t(date));
-        if (cal.Response == vx::Response::Completed) {
-            date = cal.SelectedDate;
-            Win().display(entry);
-        }
-        Reset(true);
-    }
-
     std::array<vx::CalendarClass, 2> calendars_;
 };
 

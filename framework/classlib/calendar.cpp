@@ -10,6 +10,7 @@
 
 #include <memory>
 
+#include "framework/classlib/windowmanager.h"
 #include "framework/engine/fonts.h"
 #include "framework/engine/message.h"
 #include "framework/engine/window.h"
@@ -89,6 +90,17 @@ void InstallCalendarHook() {
         if (cal.Ask(title, start) != 1) return std::nullopt;
         return cal.SelectedDate;
     };
+}
+
+void AskDateInto(CalendarClass& cal, WindowManager& wm, const QString& title, LONG& date, int entry) {
+    wm.Update();
+    cal.SelectOnClose = true;
+    cal.Ask(title, std::int32_t(date));
+    if (cal.Response == Response::Completed) {
+        date = cal.SelectedDate;
+        wm.Win().display(entry);
+    }
+    wm.Reset(true);
 }
 
 }  // namespace vx

@@ -24,6 +24,8 @@
 #include <cstdint>
 #include <set>
 
+#include "framework/types/values.h"
+
 class QDialog;
 class QWidget;
 
@@ -49,6 +51,12 @@ public:
     QDialog* Build(const QString& title, std::int32_t date, QWidget* parent = nullptr) const;
     static std::int32_t DateOf(const QDialog* dialog);
 };
+
+class WindowManager;
+
+// The date button of a window: what is typed in the window counts first; a chosen date goes into
+// `date` and is shown in the window's control `entry`; the window is reset either way.
+void AskDateInto(CalendarClass& cal, WindowManager& wm, const QString& title, LONG& date, int entry);
 
 // Makes the engine's CALENDAR call show this class's dialog with the standard settings.
 void InstallCalendarHook();
