@@ -25,9 +25,7 @@ namespace ev = vx::eng::ev;
 using vx::Level::Benign;
 
 constexpr int kDetailBand = 1;
-constexpr int kPercentControl = 3;
-constexpr int kUserString = 2;
-constexpr int kCancelButton = 4;
+
 constexpr int kHeaderLineSize = 8;  // Z5 and Z6 on the reverse sides
 
 std::function<void()>& readingHook() {
@@ -91,19 +89,11 @@ public:
         THISREPORT.Target = &report_;
         View.Init(*RELATE_FORMA1->Me);
         const vx::FieldDesc* nomsv = FORMA1_DESC.find("FRM:NOMSV");
-        THISREPORT.Init(View, *RELATE_FORMA1, kPercentControl, &progress_, &Step,
+        THISREPORT.Init(View, *RELATE_FORMA1, vx::progress::Percent, &progress_, &Step,
                     vx::VarRef::of(*nomsv, static_cast<FRM_RECORD*>(&*FRM)));
         THISREPORT.AddSortOrder(FRM_K1);
         THISREPORT.SetFilter("nform=FRM:nomsv");
-        AddItem(kCancelButton, vx::Response::Cancelled);
-        vx::ReportManager::Init(THISREPORT, report_, &Preview);
-        Win().setProp(kUserString, vx::eng::Prop::Text, QString());
-        SkipPreview = false;
-        Zoom = 100;
-        Preview.SetINIManager(vx::ProcedureIni());
-        Preview.AllowUserZoom = true;
-        Preview.Maximize = true;
-        SetAlerts();
+        InitReportAndPreview(THISREPORT, report_, Preview, vx::ProcedureIni(), true);
         Help = std::make_unique<vx::HelpClass>();
         Help->Init(*this, QString(), vx::eng::key::F12);
         return Benign;

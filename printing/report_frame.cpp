@@ -19,10 +19,6 @@ namespace {
 using vx::Level::Benign;
 using vx::Level::Notify;
 
-constexpr int kUserString = 2;
-constexpr int kPercentControl = 3;
-constexpr int kCancelButton = 4;
-
 bool lessKeys(const std::vector<vx::Decimal>& a, const std::vector<vx::Decimal>& b) {
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
@@ -67,17 +63,9 @@ int ReportFrame::Init() {
     if (vx::IniClass* ini = vx::ProcedureIni()) ini->Fetch(name_, Win());
     Win().setTimer(10);
     THISREPORT.Target = &report_;
-    THISREPORT.Init(View, primary_, kPercentControl, &progress_, Step, ProgressField);
+    THISREPORT.Init(View, primary_, vx::progress::Percent, &progress_, Step, ProgressField);
     SetupProcess();
-    AddItem(kCancelButton, vx::Response::Cancelled);
-    vx::ReportManager::Init(THISREPORT, report_, &Preview);
-    Win().setProp(kUserString, vx::eng::Prop::Text, QString());
-    SkipPreview = false;
-    Zoom = 100;
-    Preview.SetINIManager(vx::ProcedureIni());
-    Preview.AllowUserZoom = true;
-    Preview.Maximize = MaximizePreview;
-    SetAlerts();
+    InitReportAndPreview(THISREPORT, report_, Preview, vx::ProcedureIni(), MaximizePreview);
     Help = std::make_unique<vx::HelpClass>();
     Help->Init(*this, QString(), vx::eng::key::F12);
     return Benign;
@@ -139,7 +127,7 @@ void ReportFrame::startPrinting() {
 void ReportFrame::showPercent(int percent) {
     progress_ = std::uint8_t(std::clamp(percent, 0, 100));
     if (!Opened()) return;
-    Win().setProp(kPercentControl, vx::eng::Prop::Text, QStringLiteral("%1% Complete").arg(int(progress_)));
+    Win().setProp(vx::progress::Percent, vx::eng::Prop::Text, QStringLiteral("%1% Complete").arg(int(progress_)));
     if (auto* bar = Win().outer() ? Win().outer()->findChild<QProgressBar*>(QStringLiteral("thermometer")) : nullptr)
         bar->setValue(progress_);
 }

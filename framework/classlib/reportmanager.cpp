@@ -97,6 +97,19 @@ bool PrintPreviewClass::Display(std::vector<rpt::Page> pages) {
 
 // ------------------------------------------------------------------ the report manager
 
+void ReportManager::InitReportAndPreview(ProcessClass& process, rpt::Report& report, PrintPreviewClass& preview,
+                                         IniClass* ini, bool maximize) {
+    AddItem(progress::Cancel, Response::Cancelled);
+    Init(process, report, &preview);
+    Win().setProp(progress::UserString, eng::Prop::Text, QString());
+    SkipPreview = false;
+    Zoom = 100;
+    preview.SetINIManager(ini);
+    preview.AllowUserZoom = true;
+    preview.Maximize = maximize;
+    SetAlerts();
+}
+
 void ReportManager::Init(ProcessClass& process, rpt::Report& report, PrintPreviewClass* preview) {
     Process = &process;
     Report = &report;

@@ -68,6 +68,14 @@ private:
     QPointer<rpt::PrintPreview> widget_;
 };
 
+// The progress window every report procedure opens: the control numbers of its user text, its
+// percentage and its cancel button.
+namespace progress {
+constexpr int UserString = 2;
+constexpr int Percent = 3;
+constexpr int Cancel = 4;
+}  // namespace progress
+
 class ReportManager : public WindowManager {
 public:
     using WindowManager::Init;
@@ -92,6 +100,12 @@ public:
 
 protected:
     virtual int TakeTimer();
+    // The common end of a report procedure's Init, after its process object is set up: the
+    // progress window's cancel button ends the report cancelled and its user text is cleared; the
+    // preview shows at zoom 100 with the user's zoom, keeps its place through `ini`, maximised when
+    // asked; then the alert keys are set.
+    void InitReportAndPreview(ProcessClass& process, rpt::Report& report, PrintPreviewClass& preview,
+                              IniClass* ini, bool maximize);
 
 private:
     void showProgress();
