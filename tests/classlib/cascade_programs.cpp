@@ -3,11 +3,16 @@
 // writes the same parent), and a short soak that counts lost, doubled, torn and detached records.
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -335,6 +340,81 @@ TEST_F(Programs, ASoakOfTwoAndFourProgramsLosesAndDetachesNothing) {
         std::printf("soak of %d programs: %zu certificates, %zu animal rows, lost %d, doubled %d, torn %d, detached %d\n",
                     programs, s.certs.size(), s.animals.size(), lost, doubled, s.unreadable, detached + orphans);
     }
+}
+
+// A counterparty renamed while the disk is full: nothing changes, neither the counterparty nor its
+// certificates, and the message says so truly; reopened after space was freed, the files are as
+// they were and the rename then goes through. Needs a small file system of its own (tmpfs, as root).
+TEST_F(Programs, ARenameOnAFullDiskLeavesEverythingAsItWas) {
+    DCTKILL();
+    fs::current_path(old);
+    std::string mnt = dir + "_full";
+    fs::create_directory(mnt);
+    if (::geteuid() != 0 || ::mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=12m") != 0) {
+        fs::remove(mnt);
+        fs::current_path(dir);
+        DCTINIT();
+        GTEST_SKIP() << "a full disk needs a tmpfs of its own: run as root with mount allowed (" << std::strerror(errno) << ")";
+    }
+    struct Unmount {
+        std::string at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH), fs::remove(at); }
+    } unmount{mnt};
+    fs::current_path(mnt);
+    DCTINIT();
+    openAll();
+    addKagent("ООО Ромашка");
+    for (int i = 1; i <= 1000; ++i) addCert(i, "ООО Ромашка");
+    closeAll();
+    // Fill the disk, then free a little: enough for the counterparty's own commit, far too little
+    // for the certificates'.
+    {
+        std::vector<char> block(1 << 16, 'x');
+        int fd = ::open("filler", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        while (::write(fd, block.data(), block.size()) > 0) {
+        }
+        ASSERT_EQ(errno, ENOSPC);
+        ASSERT_EQ(::ftruncate(fd, off_t(fs::file_size("filler")) - (256 << 10)), 0);
+        ::close(fd);
+    }
+    openAll();
+    ASSERT_TRUE(fetchKagent("ООО Ромашка"));
+    std::vector<std::string> texts;
+    GLOBALERRORS.SetDisplay([&](const vx::ShownMessage& m) {
+        shown.push_back(m.id);
+        texts.push_back(m.text.toStdString());
+        return true;
+    });
+    EXPECT_NE(rename("ООО Лютик"), Benign);
+    ASSERT_EQ(shown, std::vector<int>{vx::FileMsg::WriteFailed});
+    EXPECT_NE(texts[0].find("No change was made"), std::string::npos) << texts[0];
+    EXPECT_NE(texts[0].find("No space left on device"), std::string::npos) << texts[0];
+    auto unchanged = [] {
+        State s = state();
+        EXPECT_EQ(s.kagents, std::vector<std::string>{"ООО Ромашка"});
+        EXPECT_EQ(s.certs.size(), 1000u);
+        EXPECT_EQ(std::count_if(s.certs.begin(), s.certs.end(), [](const std::string& c) { return c.ends_with(" ООО Ромашка"); }), 1000);
+        EXPECT_EQ(s.unreadable, 0);
+    };
+    unchanged();
+    closeAll();
+    openAll();  // still full: nothing to replay, nothing said
+    unchanged();
+    closeAll();
+    fs::remove("filler");
+    shown.clear();
+    openAll();
+    unchanged();
+    ASSERT_TRUE(fetchKagent("ООО Ромашка"));
+    EXPECT_EQ(rename("ООО Лютик"), Benign);
+    State s = state();
+    EXPECT_EQ(std::count_if(s.certs.begin(), s.certs.end(), [](const std::string& c) { return c.ends_with(" ООО Лютик"); }), 1000);
+    EXPECT_TRUE(shown.empty());
+    closeAll();
+    DCTKILL();
+    fs::current_path(dir);
+    DCTINIT();
 }
 
 }  // namespace
