@@ -89,6 +89,19 @@ void unlock(int fd, std::uint64_t at) {
 
 class Backoff {
 public:
+    // Sleeps a little longer each time, never past `until`.
+    void wait(std::chrono::steady_clock::time_point until) {
+        {
+            std::function<void()> hook;
+            {
+                std::lock_guard<std::mutex> g(g_hookMutex);
+                hook = g_hook;
+            }
+            if (hook) hook();
+        }
+        std::this_thread::sleep_until(std::min(until, std::chrono::steady_clock::now() + std::chrono::microseconds(us_)));
+        us_ = std::min(us_ * 2, 200);
+    }
     void wait() {
         {
             std::function<void()> hook;
@@ -106,25 +119,30 @@ private:
     int us_ = 20;
 };
 
-bool lockWait(int fd, short type, std::uint64_t at, int timeoutMs) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+using Clock = std::chrono::steady_clock;
+
+// Waits for a lock until `deadline` and never past it: the last try is made at the deadline.
+bool lockWait(int fd, short type, std::uint64_t at, Clock::time_point deadline) {
     Backoff b;
     while (!tryLock(fd, type, at)) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        b.wait();
+        if (Clock::now() >= deadline) return false;
+        b.wait(deadline);
     }
     return true;
 }
 
 // The writer lock. A handle that finds others waiting queues behind them instead of taking the
-// lock the moment it is free, so a busy writer cannot starve the others.
+// lock the moment it is free, so a busy writer cannot starve the others. The whole wait, queueing
+// included, stays within timeoutMs.
 bool lockWriter(int fd, int timeoutMs) {
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     bool othersWait = !tryLock(fd, F_WRLCK, kLockWaiting);
     if (!othersWait) unlock(fd, kLockWaiting);
     if (!othersWait && tryLock(fd, F_WRLCK, kLockWrite)) return true;
-    if (!tryLock(fd, F_RDLCK, kLockWaiting)) return lockWait(fd, F_WRLCK, kLockWrite, timeoutMs);
-    if (othersWait) std::this_thread::sleep_for(std::chrono::microseconds(1000));  // let them go first
-    bool got = lockWait(fd, F_WRLCK, kLockWrite, timeoutMs);
+    if (!tryLock(fd, F_RDLCK, kLockWaiting)) return lockWait(fd, F_WRLCK, kLockWrite, deadline);
+    if (othersWait)  // let them go first
+        std::this_thread::sleep_until(std::min(deadline, Clock::now() + std::chrono::microseconds(1000)));
+    bool got = lockWait(fd, F_WRLCK, kLockWrite, deadline);
     unlock(fd, kLockWaiting);
     return got;
 }
