@@ -417,4 +417,56 @@ TEST_F(Programs, ARenameOnAFullDiskLeavesEverythingAsItWas) {
     DCTINIT();
 }
 
+// Damage and faults found in one program's files are told once, clearly, and the rest goes on:
+// a damaged certificate is named by its position while the others are read; an unreadable cascade
+// journal is set aside; a counterparty number that no longer fits names the numbering failure.
+TEST_F(Programs, FaultsAreToldOnceAndClearly) {
+    std::vector<std::pair<int, std::string>> told;
+    GLOBALERRORS.SetDisplay([&](const vx::ShownMessage& m) {
+        told.emplace_back(m.id, m.text.toStdString());
+        return m.id != vx::Msg::RetryAutoInc;  // "Try Again?": no
+    });
+    openAll();
+    for (int i = 1; i <= 3; ++i) addCert(i, "ООО Ромашка");
+    addKagent("ООО Ромашка");
+    KAG->ID = 999999999;  // the largest number KAG:ID holds
+    KAG->NAME = w("ИП Последний");
+    ASSERT_EQ(ACCESS_KAGENT->Insert(), Benign);
+    closeAll();
+    {  // one hundred bytes into the middle of certificate 2 (the slot after the header page)
+        std::fstream f(dir + "/FORMA1.DAT", std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(4096 + 4835 + 2000);
+        f.write(std::string(100, 'Z').data(), 100);
+    }
+    std::ofstream(dir + "/CASCADE.JNL") << "not a journal";
+    told.clear();
+    openAll();
+    std::vector<int> read;
+    ACCESS_FORMA1->SetStart(FRM_K1);
+    for (int guard = 0; guard < 10; ++guard) {
+        int l = ACCESS_FORMA1->Next();
+        if (l == Benign) read.push_back(FRM->NOMSV.toInt());
+        else if (ACCESS_FORMA1->LastError() == vx::store::NoMoreRecords) break;
+    }
+    EXPECT_EQ(read, (std::vector<int>{1, 3}));
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told[0].first, vx::FileMsg::JournalSetAside);
+    EXPECT_EQ(told[1].first, vx::FileMsg::ReadFailed);
+    EXPECT_NE(told[1].second.find("record 2 damaged"), std::string::npos) << told[1].second;
+    EXPECT_EQ(told[1].second.find("/"), std::string::npos) << "no directories in %ErrorText: " << told[1].second;
+    EXPECT_TRUE(fs::exists(dir + "/CASCADE.BAD"));
+    EXPECT_FALSE(fs::exists(dir + "/CASCADE.JNL"));
+    told.clear();
+    EXPECT_NE(ACCESS_KAGENT->PrimeRecord(), Benign);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].first, vx::Msg::RetryAutoInc);
+    EXPECT_EQ(told[0].second.find("No Error"), std::string::npos) << told[0].second;
+    EXPECT_NE(told[0].second.find("does not fit"), std::string::npos) << told[0].second;
+    closeAll();
+    told.clear();
+    openAll();
+    ASSERT_TRUE(fetchCert(3));
+    EXPECT_TRUE(told.empty()) << "the journal was set aside once";
+}
+
 }  // namespace
