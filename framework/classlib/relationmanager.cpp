@@ -240,7 +240,7 @@ struct RelationManager::Cascade {
     // The record at `pos` as it is now (read under the lock), checked against what this program
     // last read there: when another program changed or deleted it meanwhile, nothing is written.
     bool readParent(FileManager& fm, store::Position pos, std::string& img) {
-        int err = pos ? fm.File->get(pos, img.data()) : store::RecordNotFound;
+        int err = fm.File->get(pos, img.data());
         std::string seen;
         if (err == store::RecordNotFound && pos) return changedByOther(fm);
         if (err != store::NoError) return failWrite(fm);
