@@ -162,6 +162,8 @@ void placeControls(vx::rpt::Report& report) {
 
 void runCertificatePrint(const PrintSide& side) {
     vx::rpt::Report report = vx::loadProcedureReport(QString::fromLatin1(side.report));
+    // The blank's lines are kept in place by the entry window's counter, not cut here.
+    report.setClipText(false);
     auto window = std::make_unique<ThisWindow>(side, report);
     vx::eng::GLOBALRESPONSE = std::uint8_t(window->Run());
 }
