@@ -14,6 +14,7 @@ namespace vx::rpt {
 namespace {
 
 constexpr double kEpsilonMm = 1e-6;
+constexpr double kColumnGapMm = 1.0;
 
 QColor colourOf(int bgr, QColor fallback = Qt::black) {
     if (bgr < 0) return fallback;
@@ -373,7 +374,8 @@ double Report::measureRoomRight(int bandNo, int no) const {
         if (e.c.y >= bottom - kEpsilonMm || otherBottom <= top + kEpsilonMm) continue;
         if (limit == 0 || e.c.x < limit) limit = e.c.x;
     }
-    return limit > 0 ? limit - c->x : 0;
+    // A column's value ends a blank's width before the next column begins.
+    return limit > 0 ? std::max(limit - c->x - kColumnGapMm, kEpsilonMm) : 0;
 }
 
 void Report::layBand(int bandNo, double ox, double oy) {
