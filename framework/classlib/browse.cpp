@@ -4,6 +4,7 @@
 #include <cstring>
 #include <deque>
 
+#include "framework/classlib/ordertext.h"
 #include "framework/engine/threads.h"
 #include "framework/types/codepage.h"
 #include "framework/types/values.h"
@@ -21,59 +22,7 @@ Evaluator& ThreadEvaluator() {
 
 namespace {
 
-// Three-way comparison of two values: numbers by value, texts without case, trailing blanks
-// ignored; a number sorts before a text.
-int compareValues(const Value& a, const Value& b) {
-    if (a.isNumber() && b.isNumber()) {
-        auto c = a.num() <=> b.num();
-        return c < 0 ? -1 : c > 0 ? 1 : 0;
-    }
-    if (a.isNumber() != b.isNumber()) return a.isNumber() ? -1 : 1;
-    return cp::compareNoCase1251(clip(a.str()), clip(b.str()));
-}
-
-Value valueOf(const VarRef& v) {
-    if (v.isText()) return Value::text(v.text());
-    return Value(v.number());
-}
-
 int compareRefs(const VarRef& a, const VarRef& b) { return compareValues(valueOf(a), valueOf(b)); }
-
-// Splits an order text at its top-level commas; each part with its direction.
-std::vector<std::pair<std::string, bool>> splitOrder(const std::string& text) {
-    std::vector<std::pair<std::string, bool>> out;
-    std::string part;
-    int depth = 0;
-    bool quote = false;
-    auto flush = [&] {
-        std::size_t b = part.find_first_not_of(' ');
-        if (b != std::string::npos) {
-            std::string p = part.substr(b);
-            while (!p.empty() && p.back() == ' ') p.pop_back();
-            bool desc = false;
-            if (!p.empty() && (p[0] == '+' || p[0] == '-')) {
-                desc = p[0] == '-';
-                p.erase(0, 1);
-            }
-            if (!p.empty()) out.emplace_back(p, desc);
-        }
-        part.clear();
-    };
-    for (char c : text) {
-        if (c == '\'') quote = !quote;
-        if (!quote) {
-            if (c == '(') ++depth;
-            else if (c == ')') --depth;
-            else if (c == ',' && depth == 0) {
-                flush();
-                continue;
-            }
-        }
-        part += c;
-    }
-    flush();
-    return out;
-}
 
 }  // namespace
 
