@@ -134,7 +134,11 @@ bool IncrementalLocatorClass::TakeKey(BrowseClass& b, int keycode) {
 // ------------------------------------------------------------------ set-up
 
 BrowseClass::BrowseClass() = default;
-BrowseClass::~BrowseClass() = default;
+// A browse destroyed without Kill (its thread unwound while a form was open) still leaves its
+// list without a source before the queue goes.
+BrowseClass::~BrowseClass() {
+    if (wm_) Kill();
+}
 
 void BrowseClass::Init(int list, FileManager& file, RelationManager* rel, WindowManager& wm,
                        std::vector<eng::Queue::Field> queueFields) {
@@ -236,7 +240,10 @@ int BrowseClass::SetSort(int order, bool force) {
         locatorOverride_ = nullptr;
         if (LocatorClass* l = Locator()) l->Reset();
     }
-    if (changed || force) {
+    if (top_) {
+        ResetFromTop();
+        postSelection();
+    } else if (changed || force) {
         ResetAt(buffered_);
         postSelection();
     } else {
@@ -515,6 +522,7 @@ void BrowseClass::fill(std::vector<Row> rows) {
 }
 
 void BrowseClass::ResetFromTop() {
+    top_ = false;
     lastRange_.clear();
     sorted_ = sortedOrder();
     if (sorted_) buildSorted();
@@ -838,7 +846,8 @@ void BrowseClass::Ask(int request) {
             else dst.setNumber(o->rangeValue.number());
         }
     } else {
-        if (Rows() == 0) return;
+        // A print runs whatever the list holds (the report says when it has nothing to print).
+        if (Rows() == 0 && request != Request::Print) return;
         UpdateBuffer();
     }
     inForm_ = true;
@@ -881,7 +890,10 @@ int BrowseClass::TakeEvent(WindowManager& wm) {
     if (f == list_ && f) {
         switch (e) {
         case ev::NewSelection:
+            // However the highlight moved (keys, mouse, a reload) and whoever re-read the buffer
+            // before this step, the lists ranged on this one follow the highlighted record.
             if (RowPosition(Selected()) != buffered_) syncBuffer(true);
+            else resetChildren();
             return Level::Benign;
         case ev::ScrollDown: ScrollOne(true); return Level::Notify;
         case ev::ScrollUp: ScrollOne(false); return Level::Notify;

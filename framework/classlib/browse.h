@@ -142,6 +142,9 @@ public:
     virtual int SetSort(int order, bool force);
     // Reloads in the current order (a derived browse chooses the order here).
     virtual int ResetSort(bool force);
+    // The next reload (SetSort, ResetSort) starts at the first row of the order, highlighted,
+    // instead of at the highlighted record.
+    void StartAtTop() { top_ = true; }
     // The current order's own order text comes back; true when it had been replaced.
     bool RestoreSort();
     // Replaces the current order's order text (kept until RestoreSort or a change of order).
@@ -273,6 +276,7 @@ private:
     store::Position buffered_ = 0;   // the record now in the buffer for the highlighted row
     std::string lastRange_;
     bool inForm_ = false;
+    bool top_ = false;
 };
 
 }  // namespace vx
