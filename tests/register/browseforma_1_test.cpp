@@ -370,6 +370,29 @@ TEST_F(Register, QueryFiltersEveryOrder) {
     h->win().close();
 }
 
+// The query dialog keeps its place and size in the INI file, however it was closed.
+TEST_F(Register, TheQueryDialogKeepsItsPlaceInTheIniFile) {
+    data({"А"}, {{1, "А", 0, 0, ""}});
+    open();
+    h->click(16);
+    auto dialogs = h->dialogs();
+    ASSERT_EQ(dialogs.size(), 1u);
+    dialogs[0].widget->resize(520, 410);
+    dialogs[0].widget->move(130, 95);
+    dialogs[0].answer(QDialog::Rejected);
+    h->idle();
+    EXPECT_EQ(INIMGR.Fetch(QStringLiteral("BrowseForma_1_Query"), QStringLiteral("XPos")), QStringLiteral("130"));
+    EXPECT_EQ(INIMGR.Fetch(QStringLiteral("BrowseForma_1_Query"), QStringLiteral("Width")), QStringLiteral("520"));
+    h->click(16);
+    dialogs = h->dialogs();
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].widget->pos(), QPoint(130, 95));
+    EXPECT_EQ(dialogs[0].widget->size(), QSize(520, 410));
+    dialogs[0].answer(QDialog::Accepted);
+    h->idle();
+    h->win().close();
+}
+
 TEST_F(Register, LocatorMovesTheCounterpartyList) {
     std::vector<const char*> names = {"Аа", "Бб", "Вв", "Гг", "Дд", "Ее", "Жж", "Зз", "Ии", "Кк", "Лл", "Мм",
                                       "Нн", "Оо", "Пп", "Рр", "Сс", "Тт", "Уу", "Фф", "Хх", "Цц", "Чч", "Шш"};
