@@ -228,7 +228,7 @@ LocatorClass* BrowseClass::Locator() const {
 bool BrowseClass::sortedOrder() const {
     const OrderDef* o = cur();
     if (!o) return false;
-    return o->key == 0 || !OrderText().empty();
+    return o->key == 0 || (o->replacedOn && !o->replaced.empty());
 }
 
 int BrowseClass::SetSort(int order, bool force) {
@@ -405,6 +405,38 @@ std::vector<BrowseClass::Row> BrowseClass::collect(store::Position from, int fro
         for (; i >= 0 && i < size && static_cast<int>(out.size()) < n; i += forward ? 1 : -1) {
             if (file_->TryReget(sortedPos_[i]) != store::NoError) continue;
             take(sortedPos_[i], i);
+        }
+        return out;
+    }
+    if (groupedOrder()) {
+        // Group by group of equal key value, each in the order text's order.
+        Group g;
+        int i;
+        if (from == 0) {
+            g = groupAt(firstOrLast(forward));
+            i = forward ? 0 : static_cast<int>(g.pos.size()) - 1;
+        } else {
+            g = groupAt(from);
+            auto it = std::find(g.pos.begin(), g.pos.end(), from);
+            if (it == g.pos.end()) {
+                i = forward ? 0 : static_cast<int>(g.pos.size()) - 1;
+            } else {
+                i = static_cast<int>(it - g.pos.begin());
+                if (!inclusive) i += forward ? 1 : -1;
+            }
+        }
+        while (static_cast<int>(out.size()) < n) {
+            if (i >= 0 && i < static_cast<int>(g.pos.size())) {
+                const store::Position p = g.pos[static_cast<std::size_t>(i)];
+                i += forward ? 1 : -1;
+                if (file_->TryReget(p) == store::NoError) take(p, -1);
+                continue;
+            }
+            const store::Position next = forward ? g.after : groupBefore(g);
+            if (!next) break;
+            g = groupAt(next);
+            if (g.keyRec.empty()) break;
+            i = forward ? 0 : static_cast<int>(g.pos.size()) - 1;
         }
         return out;
     }
@@ -692,6 +724,11 @@ void BrowseClass::LocateFrom(const std::string& record) {
     if (!found) {
         ScrollEnd(true);
         return;
+    }
+    if (groupedOrder()) {
+        // The first row of the found record's group.
+        const Group g = groupAt(found);
+        if (!g.pos.empty()) found = g.pos.front();
     }
     loadFrom(found, -1, 0);
     postSelection();
