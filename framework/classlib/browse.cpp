@@ -495,6 +495,9 @@ int BrowseClass::PageSize() const {
 }
 
 void BrowseClass::loadFrom(store::Position pos, int index, int rowsAbove) {
+    // The range this page is read for: a parent's move reloads this list only when it differs.
+    if (const OrderDef* o = cur(); o && o->rangeValue.valid())
+        lastRange_.assign(reinterpret_cast<const char*>(o->rangeValue.data), o->rangeValue.size);
     const int n = PageSize();
     rowsAbove = std::clamp(rowsAbove, 0, n - 1);
     std::vector<Row> fwd;
