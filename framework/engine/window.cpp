@@ -25,6 +25,7 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QStyleOptionTab>
+#include <QStyleOptionComboBox>
 #include <QStylePainter>
 #include <QTabBar>
 #include <QTabWidget>
@@ -185,6 +186,12 @@ struct WindowImpl : QObject {
     QHash<QString, int> byName;
     std::map<int, QPointer<QAction>> actions;
     std::map<int, std::map<int, ListStyle>> listStyles;
+    // Single-line input controls: the box their position and size declare, in pixels. The widget
+    // is never shorter than its font's line and a pixel above and below: a taller font grows it
+    // about the box's middle, and
+    // X, Y, Width and Height keep reading and setting the declared box.
+    std::map<int, QRect> lineBoxes;
+    void fitLine(Control& c);
     QFont font;
     DialogUnits du;
     EventRec cur;
@@ -447,6 +454,27 @@ public:
     }
 
 protected:
+    // A flat drop list gives its text the whole height of its box, beside the arrow: the style's
+    // inner margins would cut a line that fills a short box.
+    void paintEvent(QPaintEvent* e) override {
+        if (isEditable() || hasFrame()) {
+            QComboBox::paintEvent(e);
+            return;
+        }
+        QStylePainter p(this);
+        QStyleOptionComboBox opt;
+        initStyleOption(&opt);
+        const QString text = opt.currentText;
+        opt.currentText.clear();
+        opt.currentIcon = QIcon();
+        p.drawComplexControl(QStyle::CC_ComboBox, opt);
+        const QRect arrow = style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxArrow, this);
+        QRect r = rect().adjusted(2, 0, 0, 0);
+        if (arrow.isValid()) r.setRight(arrow.left() - 1);
+        p.setFont(font());
+        p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+        p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+    }
     void keyPressEvent(QKeyEvent* e) override {
         if (readOnly) e->ignore();
         else QComboBox::keyPressEvent(e);
@@ -606,6 +634,17 @@ void WindowImpl::applyFont(Control& c) {
     QFont f = fontOf(c.font, font);
     c.widget->setFont(f);
     applyColors(c);
+    fitLine(c);
+}
+
+void WindowImpl::fitLine(Control& c) {
+    auto it = lineBoxes.find(c.feq);
+    if (it == lineBoxes.end() || !c.widget) return;
+    const QRect box = it->second;
+    // A line edit keeps a pixel above and below its line, where tall capitals and tails reach.
+    const int h = std::max(box.height(), QFontMetrics(c.widget->font()).height() + 2);
+    const QRect g(box.x(), box.y() - (h - box.height()) / 2, box.width(), h);
+    if (c.widget->geometry() != g) c.widget->setGeometry(g);
 }
 
 void WindowImpl::applyColors(Control& c) {
@@ -1075,6 +1114,10 @@ void WindowImpl::buildControl(int i) {
     widgetMap().insert(w, {this, i});
     applyFont(c);
     if (d.type != CType::Line) geom(w);
+    if (d.h >= 0 && (d.type == CType::Entry || d.type == CType::DropList || d.type == CType::Combo || d.type == CType::DropCombo)) {
+        lineBoxes[feq] = w->geometry();
+        fitLine(c);
+    }
     applyState(c);
     applyAlignment(c);
 }
@@ -1970,10 +2013,18 @@ QVariant Window::prop(int feq, Prop p) const {
     case Prop::Tip: return c->tip;
     case Prop::Msg: return c->msg;
     case Prop::Picture: return c->pic ? QString::fromStdString(c->pic->text) : QString();
-    case Prop::X: return w ? static_cast<int>(w->x() / d.du.x + 0.5) : c->desc->x;
-    case Prop::Y: return w ? static_cast<int>(w->y() / d.du.y + 0.5) : c->desc->y;
-    case Prop::Width: return w ? static_cast<int>(w->width() / d.du.x + 0.5) : c->desc->w;
-    case Prop::Height: return w ? static_cast<int>(w->height() / d.du.y + 0.5) : c->desc->h;
+    case Prop::X:
+    case Prop::Y:
+    case Prop::Width:
+    case Prop::Height: {
+        if (!w) return p == Prop::X ? c->desc->x : p == Prop::Y ? c->desc->y : p == Prop::Width ? c->desc->w : c->desc->h;
+        auto box = d.lineBoxes.find(feq);
+        const QRect r = box != d.lineBoxes.end() ? box->second : w->geometry();
+        if (p == Prop::X) return static_cast<int>(r.x() / d.du.x + 0.5);
+        if (p == Prop::Y) return static_cast<int>(r.y() / d.du.y + 0.5);
+        if (p == Prop::Width) return static_cast<int>(r.width() / d.du.x + 0.5);
+        return static_cast<int>(r.height() / d.du.y + 0.5);
+    }
     case Prop::Icon: return c->desc->icon;
     case Prop::RangeLow: return QString::fromStdString(c->rangeLow);
     case Prop::RangeHigh: return QString::fromStdString(c->rangeHigh);
@@ -2103,10 +2154,26 @@ void Window::setProp(int feq, Prop p, const QVariant& v) {
     case Prop::Tip: c->tip = v.toString(); d.applyState(*c); break;
     case Prop::Msg: c->msg = v.toString(); d.applyState(*c); break;
     case Prop::Picture: c->pic = pic::parse(v.toString().toStdString()); d.displayOne(*c); break;
-    case Prop::X: if (w) w->move(d.px(v.toInt(), true), w->y()); break;
-    case Prop::Y: if (w) w->move(w->x(), d.px(v.toInt(), false)); break;
-    case Prop::Width: if (w) w->resize(d.px(v.toInt(), true), w->height()); break;
-    case Prop::Height: if (w) w->resize(w->width(), d.px(v.toInt(), false)); break;
+    case Prop::X:
+    case Prop::Y:
+    case Prop::Width:
+    case Prop::Height: {
+        if (!w) break;
+        auto box = d.lineBoxes.find(feq);
+        QRect r = box != d.lineBoxes.end() ? box->second : w->geometry();
+        const int n = d.px(v.toInt(), p == Prop::X || p == Prop::Width);
+        if (p == Prop::X) r.moveLeft(n);
+        else if (p == Prop::Y) r.moveTop(n);
+        else if (p == Prop::Width) r.setWidth(n);
+        else r.setHeight(n);
+        if (box != d.lineBoxes.end()) {
+            box->second = r;
+            d.fitLine(*c);
+        } else {
+            w->setGeometry(r);
+        }
+        break;
+    }
     case Prop::Icon:
         if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setIcon(loadIcon(v.toString()));
         break;
