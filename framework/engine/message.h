@@ -14,6 +14,7 @@
 
 #include "events.h"
 
+class QAbstractButton;
 class QComboBox;
 class QFontDialog;
 class QWidget;
@@ -75,6 +76,8 @@ struct OpenDialog {
     QString title, text;
     int buttons = 0;                  // message boxes: the btn:: bits offered
     std::function<void(int)> answer;  // message boxes: press a button; dialogs: done(result)
+    // Message boxes: the button widget for a btn:: bit (nullptr when not offered).
+    std::function<QAbstractButton*(int)> button;
 };
 std::vector<OpenDialog> openDialogs();
 
