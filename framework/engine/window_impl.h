@@ -169,7 +169,7 @@ struct WindowImpl : QObject {
     std::map<int, std::map<int, ListStyle>> listStyles;
     // Single-line input controls: the box their position and size declare, in pixels. The widget
     // is never shorter than its font's line and a pixel above and below: a taller font grows it
-    // about the box's middle, and X, Y, Width and Height keep reading and setting the declared box.
+    // downwards, and X, Y, Width and Height keep reading and setting the declared box.
     std::map<int, QRect> lineBoxes;
     void fitLine(Control& c);
     QFont font;
