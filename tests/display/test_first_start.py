@@ -68,6 +68,9 @@ class FirstStartTest(unittest.TestCase):
             self.assertGreater(capacity, 0)
             s.type("абвгд")
             s.wait_for(lambda: shown(s, "?KOL_SIM") == str(capacity - 5), what=f"{capacity - 5} left")
+            # Filled to its capacity, the line has nothing left (an empty display).
+            s.type("е" * (capacity - 5), delay=15)
+            s.wait_for(lambda: shown(s, "?KOL_SIM") == "", what="nothing left")
             img = s.screenshot("counter")
             # The capacity's box shows its digits (dark pixels of the text).
             x, y, w, h = find(s, "?VS_SIM", ENTRY)["rect"]
@@ -77,4 +80,37 @@ class FirstStartTest(unittest.TestCase):
             s.wait_gone(ENTRY)
             certs = s.records("FORMA1")
             self.assertEqual(len(certs), 1)
-            self.assertEqual(certs[0]["FRM:F3"].strip(), "абвгд")
+            full = "абвгд" + "е" * (capacity - 5)
+            self.assertEqual(certs[0]["FRM:F3"].strip(), full)
+
+            # The front side: the certificate chosen in the list, printed from the preview to PDF.
+            s.click_row("", "?BROWSE:1", 0)
+            click(s, "?BUTTON12")
+            preview = s.wait_window(r"Предварительный просмотр", timeout=20)
+            s.wait_for(lambda: s.find_window(r"Предварительный просмотр").get("active"), what="the preview active")
+            s.keys("ctrl+s")
+            s.wait_window(r"Сохранить PDF")
+            pdf = os.path.join(s.tmp, "front.pdf")
+            s.type(pdf)
+            s.key("Return")
+            s.wait_for(lambda: os.path.exists(pdf) and os.path.getsize(pdf) > 0, what="the PDF")
+            s.settle()
+            words, (pw, ph) = pdf_words(pdf)
+            texts = " ".join(w for w, _ in words)
+            for field in ("Ромашка", full, "марта", "Бежецк"):
+                self.assertIn(field, texts)
+            # The full line ends before the right end of the blank's lines (198 mm).
+            line = next(box for w, box in words if w == full)
+            self.assertLessEqual(line[2], 198 / 25.4 * 72)
+            for w, (x1, y1, x2, y2) in words:
+                self.assertTrue(0 <= x1 < x2 <= pw and 0 <= y1 < y2 <= ph, f"{w!r} at {x1},{y1},{x2},{y2} off the page {pw}x{ph}")
+
+
+def pdf_words(path):
+    """The words of the PDF's first page with their boxes (points), and the page's size."""
+    out = subprocess.run(["pdftotext", "-bbox", "-f", "1", "-l", "1", path, "-"], stdout=subprocess.PIPE, check=True,
+                         timeout=30).stdout.decode()
+    page = re.search(r'<page width="([\d.]+)" height="([\d.]+)"', out)
+    words = [(m.group(5), tuple(float(m.group(i)) for i in range(1, 5)))
+             for m in re.finditer(r'<word xMin="([\d.-]+)" yMin="([\d.-]+)" xMax="([\d.-]+)" yMax="([\d.-]+)">([^<]*)</word>', out)]
+    return words, (float(page.group(1)), float(page.group(2)))
