@@ -119,7 +119,7 @@ TEST_F(FirstStart, CounterShowsACapacityOnEveryKindOfLineAndCountsDown) {
         EXPECT_GT(capacity, 0) << "no capacity shown";
         const int before = shown(l.left);
         h.keys(q("абвгд"));
-        EXPECT_EQ(shown(l.capacity) > 0, true);
+        EXPECT_EQ(shown(l.capacity) > 0, true) << "the capacity went";
         EXPECT_EQ(shown(l.left), before - 5);
     }
 }
@@ -149,6 +149,42 @@ TEST_F(FirstStart, NoTextOfTheWindowIsCutAtAnyGeneralSize) {
         h.step(h.feq("?SPIN"), 1);
         check(size);
     }
+}
+
+// A layout whose size lies outside the spin's range (set in the layout editor): the window shows
+// the lines at that size, as they print, with every text whole; the spin shows the size, and one
+// step of it brings the size into the range and into the layout.
+TEST_F(FirstStart, ASizeOutsideTheSpinsRangeIsShownAsStoredUntilTheSpinMoves) {
+    const int t = h.start([] {
+        RELATE_LAST->Open();
+        ACCESS_LAST->SetStart(LAS_K1);
+        ASSERT_EQ(ACCESS_LAST->TryNext(), 0);
+        LAS->FONTSIZE = 14;
+        ASSERT_EQ(ACCESS_LAST->Update(), 0);
+        RELATE_LAST->Close();
+    });
+    ASSERT_TRUE(h.waitEnd(t));
+    openNew();
+    EXPECT_EQ(h.value("?SPIN").trimmed(), q("14"));
+    EXPECT_EQ(h.prop(h.feq("?FRM:F3"), Prop::FontSize).toInt(), 14);
+    EXPECT_TRUE(h.prop(h.feq("?GROUP3"), Prop::Text).toString().endsWith(q("Размер: 14]")));
+    for (int tab : {1, 2}) {
+        h.tabTo(1, tab);
+        for (const std::string& cut : vx::eng::test::cutTexts(h.win())) ADD_FAILURE() << cut;
+    }
+    h.tabTo(1, 1);
+    h.step(h.feq("?SPIN"), -1);
+    EXPECT_EQ(h.value("?SPIN").trimmed(), q("10"));
+    EXPECT_EQ(h.prop(h.feq("?FRM:F3"), Prop::FontSize).toInt(), 10);
+    const int r = h.start([] {
+        RELATE_LAST->Open();
+        ACCESS_LAST->SetStart(LAS_K1);
+        ACCESS_LAST->TryNext();
+        EXPECT_EQ(static_cast<int>(LAS->FONTSIZE), 10);
+        RELATE_LAST->Close();
+    });
+    ASSERT_TRUE(h.waitEnd(r));
+    h.target(thread);
 }
 
 }  // namespace
