@@ -521,6 +521,10 @@ void WindowImpl::buildControl(int i) {
     widgetMap().insert(w, {this, i});
     applyFont(c);
     if (d.type != CType::Line) geom(w);
+    if (d.h >= 0 && (d.type == CType::Entry || d.type == CType::DropList || d.type == CType::Combo || d.type == CType::DropCombo)) {
+        lineBoxes[feq] = w->geometry();
+        fitLine(c);
+    }
     applyState(c);
     applyAlignment(c);
 }

@@ -17,7 +17,11 @@ void WindowImpl::displayOne(Control& c) {
             // Unchanged text is left alone: the cursor stays, and a full redisplay stays cheap.
             auto* le = static_cast<QLineEdit*>(c.widget.data());
             QString t = textOf();
-            if (le->text() != t) le->setText(t);
+            if (le->text() != t) {
+                le->setText(t);
+                // A line the user is not in shows the beginning of a text longer than its box.
+                if (!le->hasFocus()) le->setCursorPosition(0);
+            }
         }
         static_cast<QLineEdit*>(c.widget.data())->setModified(false);
         break;

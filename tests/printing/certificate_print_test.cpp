@@ -413,7 +413,7 @@ TEST_F(CertificatePrint, TheFirstLayoutIsCreatedOnceWithTheDeclaredPositions) {
         EXPECT_EQ(vx::VarRef::of(*pair.y, &*LAS).number(), *vx::Decimal::parse(std::to_string(p.y)));
     }
     EXPECT_EQ(vx::cp::fromCp1251(LAS->TYPEFACE.str()), u("Times New Roman CYR"));
-    EXPECT_EQ(std::int32_t(LAS->FONTSIZE), 11);
+    EXPECT_EQ(std::int32_t(LAS->FONTSIZE), 10);
     EXPECT_EQ(std::int32_t(LAS->FONTSTYLE), 700);
     EXPECT_EQ(std::int32_t(LAS->FONTCOLOR), 0);
     EXPECT_EQ(std::int32_t(LAS->CHARSET), 204);
