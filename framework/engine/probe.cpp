@@ -44,6 +44,14 @@ QJsonArray screenRect(const QWidget* w) {
     return rectOf(QRect(w->mapToGlobal(QPoint(0, 0)), w->size()));
 }
 
+// The part of a widget that can be seen: clipped by its parents (a window larger than the MDI
+// area, a list scrolled off) and not covered by its siblings. Empty when none can be seen.
+QJsonArray shownRect(const QWidget* w) {
+    const QRect r = w->visibleRegion().boundingRect();
+    if (r.isEmpty()) return rectOf(QRect());
+    return rectOf(QRect(w->mapToGlobal(r.topLeft()), r.size()));
+}
+
 bool hasFocus(const QWidget* w) {
     QWidget* f = QApplication::focusWidget();
     return f && (f == w || w->isAncestorOf(f)) && w->window()->isActiveWindow();
@@ -98,6 +106,7 @@ QJsonObject widgetInfo(const QWidget* w, const QString& name, const QString& typ
                   {QStringLiteral("type"), type},
                   {QStringLiteral("text"), textOf(w)},
                   {QStringLiteral("rect"), screenRect(w)},
+                  {QStringLiteral("shown"), shownRect(w)},
                   {QStringLiteral("enabled"), w->isEnabled()},
                   {QStringLiteral("focused"), hasFocus(w)}};
     if (auto* b = qobject_cast<const QAbstractButton*>(w); b && b->isCheckable())

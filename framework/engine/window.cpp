@@ -2338,6 +2338,7 @@ void initEngine() {
     DialogUnits::of(QApplication::font());
     g_filter = new EngineFilter;
     qApp->installEventFilter(g_filter);
+    detail::installAccessibility();
     vars::add("GLOBALREQUEST", VarResolver([] { return VarRef{FieldType::Byte, GLOBALREQUEST.ptr(), 1, 0}; }));
     vars::add("GLOBALRESPONSE", VarResolver([] { return VarRef{FieldType::Byte, GLOBALRESPONSE.ptr(), 1, 0}; }));
     vars::add("VCRREQUEST", VarResolver([] {
