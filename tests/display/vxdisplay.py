@@ -353,6 +353,25 @@ class Session:
         self.click(sx + sw // 2, sy + sh // 2, button, double)
         return c
 
+    def drag(self, x1, y1, x2, y2, steps=8):
+        """Presses the left button at (x1, y1), moves to (x2, y2) in steps, releases it."""
+        self.move(x1, y1)
+        self._x(["xdotool", "mousedown", "1"])
+        for i in range(1, steps + 1):
+            time.sleep(0.03)
+            self.move(x1 + (x2 - x1) * i // steps, y1 + (y2 - y1) * i // steps)
+        time.sleep(0.05)
+        self._x(["xdotool", "mouseup", "1"])
+        time.sleep(0.1)
+
+    def close_mdi(self, title_re):
+        """Closes an MDI window with the close button of its title bar (or of the menu bar's
+        corner when it is maximised)."""
+        w = self.wait_window(title_re)
+        if "closeButton" not in w:
+            raise DisplayError(f"/{title_re}/ has no close button:\n" + self.describe())
+        self.click(*_center(w["closeButton"]))
+
     def maximize_frame(self):
         """Maximises the main frame with a double click on its title bar (openbox)."""
         f = self.wait_for(self.frame_window, what="the main frame")
@@ -360,8 +379,9 @@ class Session:
             return f
         x, y, w, h = f["frame"]
         self.click(x + w // 2, y + 6, double=True)
-        return self.wait_for(lambda: (self.frame_window() or {}).get("maximized") and self.frame_window(),
-                             what="the frame to be maximised")
+        self.wait_for(lambda: (self.frame_window() or {}).get("maximized"), what="the frame to be maximised")
+        self.settle()
+        return self.frame_window()
 
     def click_row(self, win_re, list_name, row_index, double=False, column_x=None):
         """Clicks a row of a list (by its index in the list), which must be on the screen."""
@@ -382,6 +402,13 @@ class Session:
         if not top:
             raise DisplayError(f"no menu {path[0]!r}:\n" + self.describe())
         self.click(*_center(top["rect"]))
+        if len(path) > 1:
+            try:
+                self.wait_for(lambda: any(w.get("kind") == "menu" for w in self.windows()), timeout=2, what="the menu")
+            except DisplayError:  # the click came before the window took input: once more
+                frame = self.frame_window()
+                top = next(m for m in frame.get("menus", []) if path[0].lower() in m["text"].lower())
+                self.click(*_center(top["rect"]))
         for item in path[1:]:
             def find():
                 for w in reversed(self.windows()):
