@@ -113,6 +113,29 @@ class PlacesTest(unittest.TestCase):
             self.assertEqual(s.pixel(img, lst["rect"][0] + lst["rect"][2] - 30, lst["rect"][1] + lst["rect"][3] // 2),
                              (255, 255, 255))
 
+    # The register's resizer lays the controls out wrongly in a maximised window (its maximum size
+    # keeps it narrower than the area): the tab's buttons overlap the certificate list and the
+    # search group is cut at its left. Seen on this branch; left to the register's resizer.
+    @unittest.expectedFailure
+    def test_a_maximised_register_keeps_its_controls_apart(self):
+        with Session() as s:
+            s.maximize_frame()
+            reg = open_register(s)
+            s.click(*[a + b // 2 for a, b in zip(reg["maxButton"][:2], reg["maxButton"][2:])])
+            s.wait_for(lambda: register(s)["maximized"], what="the register to be maximised")
+            s.settle()
+            s.screenshot("register-maximised")
+
+            def overlap(a, b):
+                return a[0] < b[0] + b[2] and b[0] < a[0] + a[2] and a[1] < b[1] + b[3] and b[1] < a[1] + a[3]
+
+            lists = [s.control("", n)["rect"] for n in ("?BROWSE:1", "?LIST", "?LIST:2")]
+            for name in ("?QUERY", "?BUTTON20", "?INSERT:3", "?CHANGE:3", "?DELETE:3", "?FUZZYGROUP"):
+                c = s.control("", name)
+                self.assertEqual(c["shown"], c["rect"], name)
+                for r in lists:
+                    self.assertFalse(overlap(c["rect"], r), (name, c["rect"], r))
+
     def test_a_window_that_is_not_resizable_cannot_be_resized(self):
         with Session() as s:
             s.maximize_frame()
