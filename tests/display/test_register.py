@@ -8,6 +8,7 @@ from vxdisplay import Session
 
 REGISTER_LIST = "?BROWSE:1"
 FORM = r"^Добавить запись$"
+ENTRY = r"^Ветеринарное свидетельство"
 
 
 def open_register(s):
@@ -73,6 +74,33 @@ class RegisterTest(unittest.TestCase):
             img = s.screenshot("counterparty-row")
             r = s.control("", "?LIST:2")["rows"][0]["rect"]
             self.assertNotEqual(s.pixel(img, r[0] + r[2] - 10, r[1] + r[3] // 2), (255, 255, 255))
+
+    def test_a_certificate_saved_with_the_mouse_shows_in_the_list_and_its_row_takes_a_click(self):
+        with Session() as s:
+            open_register(s)
+            add_counterparty(s, "Альфа")
+            s.wait_for(lambda: s.control("", "?LIST:2").get("rowCount") == 1, what="the counterparty")
+            s.click_row("", "?LIST:2", 0)
+            s.click_control("", "?INSERT:3")
+            entry = s.wait_window(ENTRY)
+            s.settle()
+            self.assertEqual(s.control(ENTRY, "?FRM:F2")["text"], "Альфа")
+            s.click_control(ENTRY, "?FRM:NOMSV")
+            s.type("15")
+            s.click_control(ENTRY, "?FRM:DATAVV")  # the date of issue is required
+            s.type("10.12.2026")
+            s.click_control(ENTRY, "?FRM:F3")
+            s.type("Ромашка")
+            s.click_control(ENTRY, "?OK")
+            s.wait_gone(ENTRY)
+            recs = s.records("FORMA1")
+            self.assertEqual([(r["FRM:NOMSV"], r["FRM:F2"], r["FRM:F3"]) for r in recs], [("15", "Альфа", "Ромашка")])
+            s.wait_for(lambda: s.control("", REGISTER_LIST).get("rowCount") == 1, what="the certificate in the list")
+            row = s.control("", REGISTER_LIST)["rows"][0]
+            self.assertEqual(row["texts"][0].strip(), "15")
+            s.click_row("", REGISTER_LIST, 0)
+            s.wait_for(lambda: s.control("", REGISTER_LIST)["current"] == 0, timeout=3, what="the certificate row current")
+            self.assertIsNotNone(entry)
 
 
 if __name__ == "__main__":
