@@ -9,6 +9,7 @@ from vxdisplay import Session
 REGISTER_LIST = "?BROWSE:1"
 FORM = r"^Добавить запись$"
 ENTRY = r"^Ветеринарное свидетельство"
+ANIMAL = r"^Информация о животном$"
 
 
 def open_register(s):
@@ -75,7 +76,7 @@ class RegisterTest(unittest.TestCase):
             r = s.control("", "?LIST:2")["rows"][0]["rect"]
             self.assertNotEqual(s.pixel(img, r[0] + r[2] - 10, r[1] + r[3] // 2), (255, 255, 255))
 
-    def test_a_certificate_saved_with_the_mouse_shows_in_the_list_and_its_row_takes_a_click(self):
+    def test_a_certificate_and_an_animal_row_saved_with_the_mouse_show_in_their_lists_and_take_a_click(self):
         with Session() as s:
             open_register(s)
             add_counterparty(s, "Альфа")
@@ -101,6 +102,20 @@ class RegisterTest(unittest.TestCase):
             s.click_row("", REGISTER_LIST, 0)
             s.wait_for(lambda: s.control("", REGISTER_LIST)["current"] == 0, timeout=3, what="the certificate row current")
             self.assertIsNotNone(entry)
+            # An animal row of this certificate, then a click on it in the third list.
+            s.click_control("", "?INSERT")
+            s.wait_window(ANIMAL)
+            s.settle()
+            self.assertEqual(s.control(ANIMAL, "?ANI:NFORM")["text"].strip(), "15")
+            s.click_control(ANIMAL, "?ANI:KICHKA")
+            s.type("Зорька")
+            s.click_control(ANIMAL, "?OK")
+            s.wait_gone(ANIMAL)
+            self.assertEqual([(r["ANI:NFORM"], r["ANI:KICHKA"]) for r in s.records("ANIM")], [("15", "Зорька")])
+            s.wait_for(lambda: s.control("", "?LIST").get("rowCount") == 1, what="the animal row in the list")
+            self.assertIn("Зорька", [t.strip() for t in s.control("", "?LIST")["rows"][0]["texts"]])
+            s.click_row("", "?LIST", 0)
+            s.wait_for(lambda: s.control("", "?LIST")["current"] == 0, timeout=3, what="the animal row current")
 
 
 if __name__ == "__main__":
