@@ -264,6 +264,7 @@ void initEngine() {
     }
     DialogUnits::of(QApplication::font());
     installEngineFilter();
+    detail::installAccessibility();
     vars::add("GLOBALREQUEST", VarResolver([] { return VarRef{FieldType::Byte, GLOBALREQUEST.ptr(), 1, 0}; }));
     vars::add("GLOBALRESPONSE", VarResolver([] { return VarRef{FieldType::Byte, GLOBALRESPONSE.ptr(), 1, 0}; }));
     vars::add("VCRREQUEST", VarResolver([] {

@@ -217,6 +217,8 @@ namespace detail {
 // For the test harness: the window's running timer ticks now, as if its interval had passed (a
 // Timer event already waiting is not doubled). False when the timer is off.
 bool tickTimer(Window& w);
+// Gives every plain window the window role for screen readers (initEngine calls it).
+void installAccessibility();
 }  // namespace detail
 
 // Program-wide switches.

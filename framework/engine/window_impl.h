@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QGroupBox>
@@ -213,6 +214,13 @@ struct WindowImpl : QObject {
 
     void build();
     void place();  // the window's first position and state, then shown
+    // A shown top-level window given a position before the window manager has framed it: the
+    // frame position asked for, applied once the frame is known (settlePlace, polled by the timer).
+    std::optional<QPoint> pendingFramePos;
+    std::optional<QSize> pendingSize;
+    QDeadlineTimer pendingUntil;
+    QTimer* settleTimer = nullptr;
+    void settlePlace();
     void buildControl(int i);
     QWidget* parentWidgetFor(int i);
     void applyFont(Control& c);
