@@ -223,6 +223,13 @@ Window* Window::innermost(int thread) {
 
 Window* Window::frame() { return g_frame; }
 
+std::vector<Window*> Window::all() {
+    std::vector<Window*> r;
+    for (WindowImpl* w : allWindows())
+        if (!w->closed) r.push_back(w->self);
+    return r;
+}
+
 // ---------------------------------------------------------------- program-wide
 
 int activeThread() {
