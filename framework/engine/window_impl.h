@@ -235,7 +235,12 @@ struct WindowImpl : QObject {
     void raiseTabOf(int i);
     void displayOne(Control& c);
     bool updateOne(Control& c);
-    void complete(Control& c);  // a user edit of c is finished: accept or reject it
+    bool complete(Control& c);  // a user edit of c is finished: accept or reject it (false)
+    void explainRefusal(Control& c);  // tells the user why c's typed value was refused
+    bool inRange(const Control& c, const std::string& typed1251) const;
+    QString fieldName(const Control& c) const;
+    QString allowed(const Control& c) const;
+    int refusedFeq = 0;         // a refusal whose message is on its way: presses wait for it
     void immEdited(Control& c);
     void immEvent(Control& c, int code, int ch = 0);
     void moveFocus(int feq, Qt::FocusReason reason, bool selected);
@@ -247,6 +252,7 @@ struct WindowImpl : QObject {
     void defaultAction();
     void onFocusIn(Control& c, Qt::FocusReason reason);
     bool onKey(Control* c, QKeyEvent* e);
+    bool pressDefault(Control* c);
     void onMouse(Control* c, QMouseEvent* e, bool dbl);
     bool eventFilter(QObject* o, QEvent* e) override;
     void stdAction(Control& c);

@@ -275,6 +275,45 @@ TEST_F(Nastr, SpinStepsMoveFieldsByTenthsWithinTheirRangesAndSaveToTheRecord) {
     EXPECT_TRUE(field(r[0], "LAS:AXF50").number().isZero());  // untouched fields stay
 }
 
+// Typed values are held to the spin's range and picture: "Сохранить" refuses them with a
+// message naming the field and what it takes, saves nothing, and saves once they are mended.
+TEST_F(Nastr, TypedCoordinatesOutsideTheRangeOrPictureAreRefusedWithAMessage) {
+    oneLayout();
+    struct Case {
+        const char* field;
+        const char* typed;
+        const char* said;
+    };
+    const Case cases[] = {
+        {"LAS:AXZ1", "3", "от 5 до 100"},
+        {"LAS:AXZ1", "250", "от 5 до 100"},
+        {"LAS:AXZ1", "12.37", "не более 1 знака после точки"},
+        {"LAS:AZF1", "99999.9", "не длиннее 6 знаков"},
+    };
+    const int th = openEditor(vx::Request::Change);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.field) + " " + c.typed);
+        const int feq = h.feq(std::string("?") + c.field);
+        h.type(feq, u(c.typed));
+        h.click(ed::OK);
+        const auto open = h.dialogs();
+        ASSERT_EQ(open.size(), 1u);
+        EXPECT_TRUE(open[0].text.contains(u(c.typed))) << open[0].text.toStdString();
+        EXPECT_TRUE(open[0].text.contains(u(c.said))) << open[0].text.toStdString();
+        ASSERT_TRUE(h.answer(eng::btn::Ok));
+        EXPECT_EQ(h.focus(), feq);
+        EXPECT_TRUE(eng::threadAlive(th));
+        EXPECT_EQ(num(records()[0], "LAS:AXZ1"), "20.0");
+        h.target(th);  // records() reads on a thread of its own
+    }
+    h.type(h.feq("?LAS:AXZ1"), u("30"));
+    h.type(h.feq("?LAS:AZF1"), u("9999.9"));
+    h.click(ed::OK);
+    ASSERT_TRUE(h.waitEnd(th));
+    EXPECT_EQ(num(records()[0], "LAS:AXZ1"), "30.0");
+    EXPECT_EQ(num(records()[0], "LAS:AZF1"), "9999.9");
+}
+
 TEST_F(Nastr, EverySpinSitsOnItsTabBesideTheOtherOfItsPair) {
     oneLayout();
     const int th = openEditor(vx::Request::Change);

@@ -6,6 +6,7 @@
 #include <QCalendarWidget>
 #include <QDialog>
 #include <QDir>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -138,6 +139,24 @@ TEST_F(PeriodReport, EveryPageRepeatsTheHeaderAndTheTotalsFollowOnce) {
     EXPECT_EQ(numbersListed(p).size(), 40u);
     EXPECT_EQ(footer(p, "документов").value(2), u("40"));
     EXPECT_EQ(footer(p, "сумму:").join(u(" ")), u("40.00"));
+}
+
+// "Печать" is the dialog's default button: Enter in the status presses it.
+TEST_F(PeriodReport, EnterInTheDialogPressesPrint) {
+    D1 = day(2024, 3, 1);
+    D2 = day(2024, 3, 31);
+    const int dialog = h.start(REP_DATA);
+    auto* ok = qobject_cast<QPushButton*>(h.control(h.feq("?OKBUTTON"))->widget.data());
+    ASSERT_NE(ok, nullptr);
+    EXPECT_TRUE(ok->isDefault());
+    h.type("?COMMENT", u("Испорчено"));
+    h.press(Qt::Key_Return);
+    Printed p = collect(0);
+    ASSERT_TRUE(p.preview);
+    EXPECT_EQ(numbersListed(p), std::vector<int>{105});
+    h.target(dialog);
+    h.click("?CANCELBUTTON");
+    EXPECT_TRUE(h.waitEnd(dialog));
 }
 
 // The dialog: the calendars, the status and "Печать", which starts a report and stays open.
@@ -393,6 +412,22 @@ TEST_F(PeriodDeletion, TheDialogDeletesOnThePressOfItsButtonOnly) {
     EXPECT_EQ(animalOwners(), (std::multiset<long long>{405, 406}));
     EXPECT_TRUE(h.dialogs().empty());  // nothing to answer, nothing reported
     ASSERT_NE(h.window(), nullptr);    // and the dialog stays
+    h.click("?CANCELBUTTON");
+    EXPECT_TRUE(h.waitEnd(t));
+}
+
+// "Удалить" is the dialog's default button: Enter in a date presses it.
+TEST_F(PeriodDeletion, EnterInADatePressesTheDefaultButton) {
+    D1 = day(2024, 3, 1);
+    D2 = day(2024, 3, 10);
+    const int t = h.start(PERIOD);
+    auto* ok = qobject_cast<QPushButton*>(h.control(h.feq("?OKBUTTON"))->widget.data());
+    ASSERT_NE(ok, nullptr);
+    EXPECT_TRUE(ok->isDefault());
+    h.type("?D2", u("31.03.2024"));
+    h.press(Qt::Key_Return);
+    EXPECT_EQ(certificates(), (std::set<long long>{401, 405, 406}));
+    ASSERT_NE(h.window(), nullptr);
     h.click("?CANCELBUTTON");
     EXPECT_TRUE(h.waitEnd(t));
 }
