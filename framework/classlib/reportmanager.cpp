@@ -279,13 +279,8 @@ void ReportManager::EndReport() {
 }
 
 int ReportManager::TakeTimer() {
-    eng::Window& w = Win();
     if (finished_) return Level::Benign;
-    if (cancelled_) {
-        endCancelled();
-        return Level::Benign;
-    }
-    if (noRecords_) {
+    if (cancelled_ || noRecords_) {
         endCancelled();
         return Level::Benign;
     }
@@ -324,7 +319,6 @@ int ReportManager::TakeTimer() {
         if (end || sorted || all.elapsed() * 2 >= slice) break;
     }
     showProgress();
-    (void)w;
     if (end) {
         finish();
     } else if (sorted && readingBefore) {
