@@ -166,6 +166,26 @@ void WindowImpl::buildControl(int i) {
         if (parentMenu) parentMenu->addMenu(m);
         else if (mw) mw->menuBar()->addMenu(m);
         actions[feq] = m->menuAction();
+        // While the menu is open the status zone shows its message, until an item of it is
+        // highlighted; when the menu bar's menu closes, the zone shows what it showed before.
+        connect(m, &QMenu::aboutToShow, this, [this, feq, top = !parentMenu] {
+            QLabel* z = msgZone();
+            if (!z) return;
+            if (top && !menuOpen) menuMsgBefore = z->text(), menuOpen = true;
+            if (Control* k = ctl(feq)) z->setText(k->msg);
+        });
+        if (!parentMenu)
+            connect(m, &QMenu::aboutToHide, this, [this] {
+                // Another menu of the bar may open at once (the mouse moved along the bar): its
+                // aboutToShow comes first and keeps the saved text.
+                QTimer::singleShot(0, this, [this] {
+                    if (!menuOpen || !mw) return;
+                    for (QAction* a : mw->menuBar()->actions())
+                        if (a->menu() && a->menu()->isVisible()) return;
+                    if (QLabel* z = msgZone()) z->setText(menuMsgBefore);
+                    menuOpen = false;
+                });
+            });
         break;
     }
     case CType::Item: {

@@ -274,28 +274,26 @@ TEST_F(Register, TwoRegistersKeepTheirOwnSearchText) {
 TEST_F(Register, ListsShowWhatAnotherProgramWroteWhenTheyReload) {
     struct Case {
         const char* how;
+        int tab;  // the tab on show while the other program writes
         std::function<void(vx::eng::test::Harness&)> reload;
         int list;
         std::vector<const char*> expected;  // the list's first column afterwards
     };
     const std::vector<Case> cases = {
-        {"a click in the counterparty list", [](auto& hh) { hh.chooseRow(2, 2); }, 2, {"Альфа", "Бета", "Гамма"}},
-        {"paging the counterparty list", [](auto& hh) { hh.select(2); hh.press(Qt::Key_PageDown); }, 2, {"Альфа", "Бета", "Гамма"}},
-        {"a change of tab", [](auto& hh) { hh.tabTo(11, 3); }, 10, {"3", "5", "6"}},
-        {"a click in the certificate list", [](auto& hh) { hh.tabTo(11, 3); hh.chooseRow(10, 1); }, 10, {"3", "5", "6"}},
+        {"a click in the counterparty list", 1, [](auto& hh) { hh.chooseRow(2, 2); }, 2, {"Альфа", "Бета", "Гамма"}},
+        {"paging the counterparty list", 1, [](auto& hh) { hh.select(2); hh.press(Qt::Key_PageDown); }, 2, {"Альфа", "Бета", "Гамма"}},
+        {"a click in the certificate list", 3, [](auto& hh) { hh.chooseRow(10, 2); }, 10, {"3", "5", "6", "8"}},
+        {"paging the certificate list", 3, [](auto& hh) { hh.select(10); hh.press(Qt::Key_PageDown); }, 10, {"3", "5", "6", "8"}},
+        {"a change of tab", 3, [](auto& hh) { hh.tabTo(11, 2); }, 10, {"5", "8", "6", "3"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.how);
         for (const char* f : {"KAGENT", "FORMA1", "ANIM", "LAST"})
             for (const char* ext : {".DAT", ".K01", ".K02", ".JNL"}) fs::remove(fs::path(dir) / (std::string(f) + ext));
-        data({"Альфа", "Гамма"}, {{5, "Альфа", 80000, 0, "a"}});
+        data({"Альфа", "Гамма"}, {{5, "Альфа", 80000, 0, "a"}, {8, "Альфа", 80000, 0, "d"}});
         const int t = open();
         ASSERT_EQ(rows(2), 2);
-        if (c.list == 10) {
-            h->tabTo(11, 3);
-            ASSERT_EQ(numbers(), (std::vector<int>{5}));
-            h->tabTo(11, 1);
-        }
+        h->tabTo(11, c.tab);
         // The other program adds a counterparty and two certificates.
         data({"Бета"}, {{3, "Гамма", 80001, 0, "b"}, {6, "Альфа", 80002, 0, "c"}});
         h->target(t);
