@@ -419,11 +419,17 @@ void WindowImpl::buildControl(int i) {
         dl->duX = du.x;
         v->setItemDelegate(dl);
         c.impl = dl;
-        connect(v->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this, feq] {
+        // A click is a new selection even on the row already highlighted: the list's owner may
+        // read its rows again (another program may have changed them).
+        auto movedByPress = std::make_shared<bool>(false);
+        connect(v->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this, feq, movedByPress] {
+            *movedByPress = QApplication::mouseButtons() != Qt::NoButton;
             if (!suppress) enqueue(ev::NewSelection, feq);
         });
-        connect(v, &QAbstractItemView::pressed, this, [this, feq](const QModelIndex& idx) {
+        connect(v, &QAbstractItemView::pressed, this, [this, feq, movedByPress](const QModelIndex& idx) {
             if (Control* k = ctl(feq)) k->mouseDownColumn = idx.column() + 1;
+            if (!*movedByPress && !suppress && QApplication::mouseButtons() == Qt::LeftButton) enqueue(ev::NewSelection, feq);
+            *movedByPress = false;
         });
         connect(v, &QAbstractItemView::doubleClicked, this, [this, feq] { enqueue(ev::Accepted, feq, key::MouseLeft2); });
         connect(v->header(), &QHeaderView::sectionClicked, this, [this, feq](int s) { enqueue(ev::HeaderPressed, feq, s + 1); });

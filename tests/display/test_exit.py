@@ -25,26 +25,17 @@ def register_title(s):
 
 
 class ExitTest(unittest.TestCase):
-    def open_entry_with_a_typed_certificate(self, s):
-        # The frame maximised (a double click on its title bar), so the register fits inside it.
-        frame = s.frame_window()
-        fx, fy, fw, fh = frame["frame"]
+    def maximise(self, s):
+        """The frame maximised (a double click on its title bar), so the register fits inside it."""
+        fx, fy, fw, fh = s.wait_for(s.frame_window, what="the frame")["frame"]
         s.click(fx + fw // 3, fy + 8, double=True)
         s.wait_for(lambda: s.frame_window()["frame"][2] > 1200, what="the frame to be maximised")
         s.settle()
+
+    def open_entry_with_a_typed_certificate(self, s):
+        self.maximise(s)
         s.click_menu("Форма №1", "Подготовка и печать")
-        reg = s.wait_for(lambda: register_title(s), what="the register")
-        # A counterparty first: the certificate belongs to one.
-        s.click_control(reg, "?INSERT:2")
-        s.wait_window(AGENT)
-        # The form opens partly beyond the screen's right edge: the name's visible part is clicked,
-        # and the save button reached with Tab.
-        x, y, w, h = s.control(AGENT, "?KAG:NAME")["rect"]
-        s.click(min(x + w // 2, x + 40), y + h // 2)
-        s.type("Альфа")
-        s.key("Tab", "space")
-        s.wait_gone(AGENT)
-        s.settle()
+        reg = self.add_counterparty(s, "Альфа")  # the certificate belongs to a counterparty
         s.click_control(reg, "?INSERT:3")
         s.wait_window(ENTRY)
         s.click_control(ENTRY, "?FRM:NOMSV")
@@ -86,6 +77,49 @@ class ExitTest(unittest.TestCase):
             # Nothing half-written: the certificate is not there, the counterparty saved before is.
             self.assertEqual(s.records("FORMA1"), [])
             self.assertEqual([r.get("KAG:NAME", r.get("NAME", "")).strip() for r in s.records("KAGENT")], ["Альфа"])
+
+    def add_counterparty(self, s, name):
+        """In a program whose register is open: a new counterparty through its form."""
+        reg = s.wait_for(lambda: register_title(s), what="the register")
+        s.click_control(reg, "?INSERT:2")
+        s.wait_window(AGENT)
+        # The form opens partly beyond the screen's right edge: the name's visible part is clicked,
+        # and the save button reached with Tab.
+        x, y, w, h = s.control(AGENT, "?KAG:NAME")["rect"]
+        s.click(min(x + w // 2, x + 40), y + h // 2)
+        s.type(name)
+        s.key("Tab", "space")
+        s.wait_gone(AGENT)
+        s.settle()
+        return reg
+
+    def test_two_programs_on_one_data_directory(self):
+        with Session() as a:
+            a.wait_window(r"ветеринар", timeout=20)
+            self.maximise(a)
+            a.click_menu("Форма №1", "Подготовка и печать")
+            reg = self.add_counterparty(a, "Альфа")
+            names = lambda: [r["texts"][0].strip() for r in a.control(reg, "?LIST:2").get("rows", [])]
+            self.assertEqual(names(), ["Альфа"])
+            # A second copy of the program on the same data directory, with its own INI file and
+            # probe, adds a counterparty and ends.
+            b = Session(name=a.name + "-second", start=False)
+            try:
+                b.env, b.display = a.env, a.display
+                b.data = a.data
+                b.start()
+                self.maximise(b)
+                b.click_menu("Форма №1", "Подготовка и печать")
+                self.add_counterparty(b, "Бета")
+                self.assertEqual(b.quit(), 0)
+            finally:
+                b._teardown()
+            a.settle()
+            self.assertEqual(names(), ["Альфа"])  # nothing has reloaded the list yet
+            # A click in the list reloads it: what the files hold now.
+            a.click_row(reg, "?LIST:2", 0)
+            a.wait_for(lambda: names() == ["Альфа", "Бета"], what="the list to show the other program's counterparty")
+            self.assertEqual(a.quit(), 0)
 
     def test_without_a_display_the_program_does_not_start(self):
         env = dict(os.environ)

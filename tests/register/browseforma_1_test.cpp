@@ -281,6 +281,7 @@ TEST_F(Register, ListsShowWhatAnotherProgramWroteWhenTheyReload) {
     };
     const std::vector<Case> cases = {
         {"a click in the counterparty list", 1, [](auto& hh) { hh.chooseRow(2, 2); }, 2, {"Альфа", "Бета", "Гамма"}},
+        {"a click on the highlighted counterparty", 1, [](auto& hh) { hh.chooseRow(2, 1); }, 2, {"Альфа", "Бета", "Гамма"}},
         {"paging the counterparty list", 1, [](auto& hh) { hh.select(2); hh.press(Qt::Key_PageDown); }, 2, {"Альфа", "Бета", "Гамма"}},
         {"a click in the certificate list", 3, [](auto& hh) { hh.chooseRow(10, 2); }, 10, {"3", "5", "6", "8"}},
         {"paging the certificate list", 3, [](auto& hh) { hh.select(10); hh.press(Qt::Key_PageDown); }, 10, {"3", "5", "6", "8"}},
