@@ -316,6 +316,7 @@ int UpdateForma1Window::TakeWindowEvent() {
     vx::eng::Window& w = Win();
     switch (w.event()) {
     case ev::CloseWindow:
+    case ev::CloseDown:  // the program closes
         copyIntoFormBuffer(false);
         return ProcedureFrame::TakeWindowEvent();
     case ev::OpenWindow: {
@@ -335,6 +336,10 @@ int UpdateForma1Window::TakeWindowEvent() {
         w.select(FRM_NOMSV);
         openFonts();
         w.display();
+        // What the window shows now is where the user starts: only what he changes from here on
+        // is his (closing the program asks about that, and only that).
+        Update();
+        SaveOriginal();
         return level;
     }
     default:

@@ -4,11 +4,14 @@
 
 #include "framework/engine/probe.h"
 #include "framework/engine/window.h"
+#include "shell/display.h"
 #include "shell/program.h"
 #include "shell/version.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    // Without a display the program ends here, with exit code 0 and one line on standard error.
+    const std::unique_ptr<QApplication> app = vexlo::openDisplay(argc, argv);
+    if (!app) return 0;
     QApplication::setApplicationName(QStringLiteral("vexlo"));
     QApplication::setApplicationVersion(vexlo::versionText());
     vexlo::shellStart(1);

@@ -113,12 +113,13 @@ private:
     }
 
     // The help file's contents, then the contacts topic; from now on the help key shows that
-    // topic too.
+    // topic too. When the contents could not be shown (the file is missing or damaged) the user
+    // has been told once; the topic would only fail again with the same message.
     void showHelp() {
         Help->Init(*this, QStringLiteral("instr.chm"), vx::eng::key::F12);
-        Help->ShowContents();
+        const bool shown = Help->ShowContents();
         Help->SetTopic(QStringLiteral("Контакты.htm"));
-        Help->ShowTopic(Help->Topic());
+        if (shown) Help->ShowTopic(Help->Topic());
     }
 
     bool openedOnce_ = false;

@@ -261,10 +261,26 @@ void BrowseClass::compileOrder() {
     }
 }
 
+bool BrowseClass::fileChanged() const {
+    if (!file_ || !file_->File || !file_->File->isOpen()) return false;
+    return file_->File->changeCount() != readAt_;
+}
+
+void BrowseClass::noteRead() {
+    readAt_ = file_ && file_->File && file_->File->isOpen() ? file_->File->changeCount() : 0;
+}
+
+bool BrowseClass::refreshIfChanged() {
+    if (!cur() || !fileChanged()) return false;
+    ResetAt(RowPosition(Selected()));
+    return true;
+}
+
 void BrowseClass::buildSorted() {
     sortedPos_.clear();
     OrderDef* o = cur();
     if (!o || file_->UseFile() != Level::Benign) return;
+    noteRead();
     compileOrder();
     store::File& f = *file_->File;
     const std::string saved = file_->SaveBuffer();
@@ -448,6 +464,7 @@ void BrowseClass::loadFrom(store::Position pos, int index, int rowsAbove) {
     if (const OrderDef* o = cur(); o && o->rangeValue.valid())
         lastRange_.assign(reinterpret_cast<const char*>(o->rangeValue.data), o->rangeValue.size);
     const int n = PageSize();
+    if (!sorted_ && file_->UseFile() == Level::Benign) noteRead();  // a sorted view noted its own read
     rowsAbove = std::clamp(rowsAbove, 0, n - 1);
     std::vector<Row> fwd;
     if (pos) fwd = collect(pos, index, true, n, true);
@@ -526,6 +543,7 @@ void BrowseClass::ResetAt(store::Position pos) {
 }
 
 void BrowseClass::ResetHere() {
+    if (refreshIfChanged()) return;
     const int sel = Selected();
     if (sel >= 1 && sel <= Rows()) {
         const Row& r = rows_[sel - 1];
@@ -548,6 +566,7 @@ int BrowseClass::Selected() const {
 // ------------------------------------------------------------------ moving
 
 void BrowseClass::ScrollOne(bool down) {
+    refreshIfChanged();
     const int sel = Selected();
     if (!sel) return;
     const int n = PageSize();
@@ -577,6 +596,7 @@ void BrowseClass::ScrollOne(bool down) {
 }
 
 void BrowseClass::ScrollPage(bool down) {
+    refreshIfChanged();
     const int sel = Selected();
     if (!sel) return;
     const int n = PageSize();
@@ -614,6 +634,10 @@ void BrowseClass::ScrollPage(bool down) {
 }
 
 void BrowseClass::ScrollEnd(bool bottom) {
+    if (fileChanged()) {
+        if (sorted_) buildSorted();
+        else noteRead();  // the end is read from the key below
+    }
     const int n = PageSize();
     if (bottom) {
         std::vector<Row> r = collect(0, -1, false, n, false);
@@ -631,6 +655,7 @@ void BrowseClass::LocateText(const FieldDesc& field, const std::string& text) {
     OrderDef* o = cur();
     if (!o || file_->UseFile() != Level::Benign) return;
     if (o->rangeField == &field) return;  // the range fixes this field: nothing to move to
+    if (sorted_ && fileChanged()) buildSorted();
     if (sorted_) {
         // No key to seek in: the first row of the view whose field begins with the text.
         const std::string saved = file_->SaveBuffer();
@@ -879,8 +904,10 @@ int BrowseClass::TakeEvent(WindowManager& wm) {
     if (f == list_ && f) {
         switch (e) {
         case ev::NewSelection:
+            // A click (or a key) in the list: rows another writer changed are read again first.
             // However the highlight moved (keys, mouse, a reload) and whoever re-read the buffer
             // before this step, the lists ranged on this one follow the highlighted record.
+            refreshIfChanged();
             if (RowPosition(Selected()) != buffered_) syncBuffer(true);
             else resetChildren();
             return Level::Benign;

@@ -23,6 +23,11 @@
 // Filter. SetFilter(expression) keeps only the records for which the expression holds, in every
 // order; blank removes it.
 //
+// Fresh rows. Other threads and other copies of the program write the same files. Whenever the
+// list reloads or moves (a click in it, paging, a change of order or tab, a reset) and the file has
+// been written since the rows were read, the page (and a sorted view) is read again around the
+// highlighted record first, so the list shows what the file holds now.
+//
 // The record buffer follows the highlight: a new selection in the list re-reads the highlighted
 // record into the buffer (Update re-reads it too), so the buffer is never a row other than the
 // highlighted one once the browse has seen the event.
@@ -261,6 +266,11 @@ private:
     bool readAt(const Row& r);
     int readError(int code);
     void compileOrder();
+    // True when the file has been written since the rows were read.
+    bool fileChanged() const;
+    void noteRead();
+    // Reads the page again around the highlighted record when the file has changed; true then.
+    bool refreshIfChanged();
 
     int list_ = 0;
     FileManager* file_ = nullptr;
@@ -289,6 +299,7 @@ private:
     std::string compiledFor_;
     store::Position buffered_ = 0;   // the record now in the buffer for the highlighted row
     std::string lastRange_;
+    std::uint64_t readAt_ = 0;       // the file's change count when the rows were read
     bool inForm_ = false;
     bool top_ = false;
 };

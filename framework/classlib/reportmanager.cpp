@@ -90,7 +90,13 @@ bool PrintPreviewClass::Display(std::vector<rpt::Page> pages) {
     } cleanup{w};
     w->show();
     QPointer<rpt::PrintPreview> guard = w;
-    eng::detail::waitUntil([&closed, &guard] { return closed || !guard; });
+    {
+        // Closing the program closes the preview as its user would (its place is saved below).
+        eng::CloseDownHook closeDown([guard] {
+            if (guard) guard->close();
+        });
+        eng::detail::waitUntil([&closed, &guard] { return closed || !guard; });
+    }
     QObject::disconnect(printedConn);
     if (guard) savePlace(*guard);
     return printed;

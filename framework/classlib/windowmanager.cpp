@@ -81,11 +81,15 @@ int WindowManager::Ask() {
     while (w.accept()) {
         const int level = TakeEvent();
         if (level == Level::Fatal) break;
+        const bool close = w.event() == ev::CloseWindow || w.event() == ev::CloseDown;
         if (level == Level::Notify) {
+            // A close the window's own steps turned down: it stays open, and a program that is
+            // closing hears so.
+            if (w.event() == ev::CloseDown && w.isOpen()) eng::closeDownRefused();
             w.cycle();
             continue;
         }
-        if (w.event() == ev::CloseWindow) {
+        if (close) {
             // The window stays open until Run has run Kill (which saves its position).
             w.cycle();
             break;
@@ -153,8 +157,11 @@ int WindowManager::TakeWindowEvent() {
 int WindowManager::TakeCloseEvent() {
     eng::Window& w = Win();
     if (closing_) return Level::Benign;
+    const bool closeDown = w.event() == ev::CloseDown;
     const bool editing = Request == Request::Insert || Request == Request::Change;
-    if (editing && CancelAct == CancelAction::Confirm && Response != Response::Completed) {
+    // Closing the program asks even a form whose own cancel never does: what it holds would be
+    // lost for good.
+    if (editing && (CancelAct == CancelAction::Confirm || closeDown) && Response != Response::Completed) {
         w.update();
         if (RecordChanged()) {
             int answer = Level::Benign;
@@ -165,6 +172,9 @@ int WindowManager::TakeCloseEvent() {
             }
         }
     }
+    // The application frame closes last: first every other thread's windows, each through its
+    // own closing path. When one of them stays open, so does the frame, and the program goes on.
+    if (&w == eng::Window::frame() && !eng::closeDownThreads()) return Level::Notify;
     closing_ = true;
     if (Response == Response::None) Response = Response::Cancelled;
     return Level::Benign;

@@ -6,8 +6,8 @@
 // Run() is Init; Ask when Init returned 0; Kill; the result is the response, or 2 (cancelled)
 // when none was set. Ask is the event loop: every event goes to TakeEvent; 3 ends the loop, 5
 // marks the event as consumed (the window engine does nothing further with it), 0 lets the
-// engine's own handling happen. A close of the window ends the loop without closing the window
-// yet: Kill still sees it open (its position is saved), and the window closes when Run returns.
+// engine's own handling happen. A close of the window (CloseWindow, or CloseDown when the program
+// closes) ends the loop without closing the window yet: Kill still sees it open (its position is saved), and the window closes when Run returns.
 //
 // TakeEvent dispatches, stopping at the first non-zero level:
 //   1. an event without a control: TakeWindowEvent;
@@ -34,6 +34,11 @@
 //   the one the form started with asks "Are you sure you want to cancel?" ("Changes will be
 //   lost!", message Msg::ConfirmCancel) when CancelAction is Confirm: Yes closes, No keeps the
 //   window open with the focus on the first field. A plain cancel action never asks.
+//   When the program closes (a CloseDown event), every insert or change form whose record
+//   differs asks that question, whatever its CancelAction: Yes closes as a cancel, No keeps the
+//   window open and tells the closing program (eng::closeDownRefused), which then goes on.
+//   The application frame's close first closes every other thread's windows
+//   (eng::closeDownThreads); while one of them stays open, so does the frame.
 //   The history key (Ctrl+H) puts back, in a history field, the value that field had in the
 //   record last written by a form on the same thread (the history record is the caller's).
 

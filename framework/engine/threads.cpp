@@ -1,5 +1,7 @@
 #include "threads.h"
 
+#include "events.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QtGlobal>
@@ -64,6 +66,10 @@ struct ThreadState {
     std::vector<std::unique_ptr<SlotBase>> slotValues;
     std::vector<int> order;  // slotValues in order of construction
     EhGlobals eh;
+    // Closing the program: the waits a close-down ends first, and whether the window that got
+    // the CloseDown event stayed open.
+    std::vector<std::pair<int, std::function<void()>>> cancels;
+    bool closeDownRefused = false;
 
     void destroySlots() {
         while (!order.empty()) {
@@ -206,6 +212,74 @@ void slotSet(int slot, std::unique_ptr<SlotBase> value) {
     t->slotValues[slot] = std::move(value);
     if (t->slotValues[slot]) t->order.push_back(slot);
     old.reset();
+}
+
+// ---------------------------------------------------------------- closing the program
+
+namespace {
+int g_nextCancel = 1;
+
+// The most recently started living thread other than `self`.
+ThreadState* lastOther(ThreadState* self) {
+    for (auto it = g_threads.rbegin(); it != g_threads.rend(); ++it)
+        if (it->get() != self && !(*it)->finished) return it->get();
+    return nullptr;
+}
+}  // namespace
+
+CloseDownHook::CloseDownHook(std::function<void()> cancel) {
+    if (ThreadState* t = g_running) {
+        id_ = g_nextCancel++;
+        t->cancels.emplace_back(id_, std::move(cancel));
+    }
+}
+
+CloseDownHook::~CloseDownHook() {
+    if (!id_) return;
+    for (auto& t : g_threads) std::erase_if(t->cancels, [this](const auto& c) { return c.first == id_; });
+}
+
+void closeDownRefused() {
+    if (ThreadState* t = g_running) {
+        t->closeDownRefused = true;
+        detail::schedule();
+    }
+}
+
+bool closeDownThreads() {
+    ThreadState* self = g_running;
+    if (!self) return lastOther(nullptr) == nullptr;  // nothing to wait on: only when none is left
+    for (;;) {
+        ThreadState* t = lastOther(self);
+        if (!t) return true;
+        const int n = t->number;
+        if (t->windows.empty()) {
+            // Not started yet, or between two windows: it opens one or ends.
+            detail::waitUntil([n] {
+                ThreadState* s = detail::stateOf(n);
+                return !s || !s->windows.empty();
+            });
+            continue;
+        }
+        // First what the thread waits for and a user would end (a print preview).
+        auto cancels = t->cancels;
+        t->cancels.clear();
+        for (auto it = cancels.rbegin(); it != cancels.rend(); ++it) it->second();
+        ThreadState* s = detail::stateOf(n);
+        if (!s || s->windows.empty()) continue;
+        Window* w = s->windows.back();
+        s->closeDownRefused = false;
+        detail::enqueue(s, EventRec{ev::CloseDown, 0, 0, w});
+        detail::waitUntil([n, w] {
+            ThreadState* x = detail::stateOf(n);
+            return !x || x->windows.empty() || x->windows.back() != w || x->closeDownRefused;
+        });
+        ThreadState* x = detail::stateOf(n);
+        if (x && x->closeDownRefused && !x->windows.empty() && x->windows.back() == w) {
+            x->closeDownRefused = false;
+            return false;  // the window stays, and with it the program
+        }
+    }
 }
 
 namespace detail {

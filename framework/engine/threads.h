@@ -113,6 +113,30 @@ extern PerThreadValue<std::uint8_t> GLOBALREQUEST;
 extern PerThreadValue<std::uint8_t> GLOBALRESPONSE;
 extern PerThreadValue<std::int32_t> VCRREQUEST;
 
+// Closing the program (the application frame closes). Every other logical thread is asked to
+// close, the most recently started first, each through its own windows' closing path, innermost
+// window first: its innermost window gets a CloseDown event; once that window has closed, the next
+// one does, until the thread has ended. A window that stays open (its user chose to keep what he
+// typed) ends the round: the result is false and every window still open stays as it is. Waits
+// that a CloseDownHook covers (a print preview) are ended first, as the user would end them.
+// The caller's fiber waits meanwhile; every other thread goes on. On the main stack, which cannot
+// wait: true only when no other thread is alive.
+bool closeDownThreads();
+// Called on the running thread when its window handled a CloseDown event and stays open.
+void closeDownRefused();
+// While it lives, a close-down of the running thread first calls `cancel` (which must end the
+// wait it covers, as the user would: a print preview closes itself).
+class CloseDownHook {
+public:
+    explicit CloseDownHook(std::function<void()> cancel);
+    ~CloseDownHook();
+    CloseDownHook(const CloseDownHook&) = delete;
+    CloseDownHook& operator=(const CloseDownHook&) = delete;
+
+private:
+    int id_ = 0;
+};
+
 namespace detail {
 // The scheduler's side, used by the window layer.
 struct ThreadState;

@@ -166,6 +166,26 @@ void WindowImpl::buildControl(int i) {
         if (parentMenu) parentMenu->addMenu(m);
         else if (mw) mw->menuBar()->addMenu(m);
         actions[feq] = m->menuAction();
+        // While the menu is open the status zone shows its message, until an item of it is
+        // highlighted; when the menu bar's menu closes, the zone shows what it showed before.
+        connect(m, &QMenu::aboutToShow, this, [this, feq, top = !parentMenu] {
+            QLabel* z = msgZone();
+            if (!z) return;
+            if (top && !menuOpen) menuMsgBefore = z->text(), menuOpen = true;
+            if (Control* k = ctl(feq)) z->setText(k->msg);
+        });
+        if (!parentMenu)
+            connect(m, &QMenu::aboutToHide, this, [this] {
+                // Another menu of the bar may open at once (the mouse moved along the bar): its
+                // aboutToShow comes first and keeps the saved text.
+                QTimer::singleShot(0, this, [this] {
+                    if (!menuOpen || !mw) return;
+                    for (QAction* a : mw->menuBar()->actions())
+                        if (a->menu() && a->menu()->isVisible()) return;
+                    if (QLabel* z = msgZone()) z->setText(menuMsgBefore);
+                    menuOpen = false;
+                });
+            });
         break;
     }
     case CType::Item: {
@@ -404,11 +424,17 @@ void WindowImpl::buildControl(int i) {
         dl->duX = du.x;
         v->setItemDelegate(dl);
         c.impl = dl;
-        connect(v->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this, feq] {
+        // A click is a new selection even on the row already highlighted: the list's owner may
+        // read its rows again (another program may have changed them).
+        auto movedByPress = std::make_shared<bool>(false);
+        connect(v->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this, feq, movedByPress] {
+            *movedByPress = QApplication::mouseButtons() != Qt::NoButton;
             if (!suppress) enqueue(ev::NewSelection, feq);
         });
-        connect(v, &QAbstractItemView::pressed, this, [this, feq](const QModelIndex& idx) {
+        connect(v, &QAbstractItemView::pressed, this, [this, feq, movedByPress](const QModelIndex& idx) {
             if (Control* k = ctl(feq)) k->mouseDownColumn = idx.column() + 1;
+            if (!*movedByPress && !suppress && QApplication::mouseButtons() == Qt::LeftButton) enqueue(ev::NewSelection, feq);
+            *movedByPress = false;
         });
         connect(v, &QAbstractItemView::doubleClicked, this, [this, feq] { enqueue(ev::Accepted, feq, key::MouseLeft2); });
         connect(v->header(), &QHeaderView::sectionClicked, this, [this, feq](int s) { enqueue(ev::HeaderPressed, feq, s + 1); });

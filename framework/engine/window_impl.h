@@ -163,6 +163,8 @@ struct WindowImpl : QObject {
     std::vector<QPointer<QLabel>> zones;
     QPointer<QToolBar> toolbar;
     QPointer<QWidget> toolHolder;
+    QString menuMsgBefore;  // the status zone's text before a menu of the bar opened
+    bool menuOpen = false;  // a menu of the bar is open
     std::vector<Control> ctls;
     std::map<int, int> byFeq;
     QHash<QString, int> byName;

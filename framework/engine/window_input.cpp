@@ -1,6 +1,8 @@
 // Input: keys, the mouse, focus moves and Tab order, alert keys, the accept-all pass, the engine's own handling of events.
 #include "window_impl.h"
 
+#include <QAbstractSpinBox>
+
 namespace vx::eng {
 
 namespace {
@@ -363,6 +365,10 @@ void WindowImpl::onMouse(Control* c, QMouseEvent* e, bool dbl) {
 bool WindowImpl::eventFilter(QObject* o, QEvent* e) {
     if (o != holder || !opened) return false;
     switch (e->type()) {
+    case QEvent::StatusTip:
+        // The frame's status zones show the messages themselves (the focused control's, the
+        // highlighted menu's or item's); Qt's passing hover text would cover them.
+        return mw != nullptr;
     case QEvent::Close:
         if (!closed) {
             e->ignore();
@@ -445,16 +451,26 @@ void WindowImpl::stdAction(Control& c) {
     if (!c.desc) return;
     const std::string& a = c.desc->stdAction;
     if (a.empty()) return;
+    if (a != "cut" && a != "copy" && a != "paste") return;
+    // The focused control's text: an entry's, a text box's, and the edit line of a spin or of an
+    // editable drop list (a read-only one gives its text to copy and takes nothing).
     QWidget* fw = QApplication::focusWidget();
-    if (a == "cut") {
-        if (auto* le = qobject_cast<QLineEdit*>(fw)) le->cut();
-        else if (auto* te = qobject_cast<QPlainTextEdit*>(fw)) te->cut();
-    } else if (a == "copy") {
-        if (auto* le = qobject_cast<QLineEdit*>(fw)) le->copy();
-        else if (auto* te = qobject_cast<QPlainTextEdit*>(fw)) te->copy();
-    } else if (a == "paste") {
-        if (auto* le = qobject_cast<QLineEdit*>(fw)) le->paste();
-        else if (auto* te = qobject_cast<QPlainTextEdit*>(fw)) te->paste();
+    QLineEdit* le = qobject_cast<QLineEdit*>(fw);
+    if (!le)
+        if (auto* sp = qobject_cast<QAbstractSpinBox*>(fw)) le = sp->findChild<QLineEdit*>();
+    if (!le)
+        if (auto* cb = qobject_cast<QComboBox*>(fw); cb && cb->isEditable()) le = cb->lineEdit();
+    if (le) {
+        if (a == "copy") le->copy();
+        else if (le->isReadOnly()) return;
+        else if (a == "cut") le->cut();
+        else le->paste();  // like typing: the edit line reports it as edited
+        return;
+    }
+    if (auto* te = qobject_cast<QPlainTextEdit*>(fw)) {
+        if (a == "cut") te->cut();
+        else if (a == "copy") te->copy();
+        else te->paste();
     }
 }
 
@@ -462,6 +478,7 @@ void WindowImpl::defaultAction() {
     const EventRec e = cur;
     switch (e.event) {
     case ev::CloseWindow:
+    case ev::CloseDown:  // the program closes: a window that does not handle it closes too
         closeNow();
         break;
     case ev::OpenWindow:

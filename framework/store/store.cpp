@@ -1711,6 +1711,14 @@ std::string File::dataPath() const { return d->dataPath(); }
 std::string File::keyPath(int key) const { return d->keyPath(key); }
 std::string File::journalPath() const { return d->journalPath(); }
 bool File::isOpen() const { return d->opened; }
+std::uint64_t File::changeCount() {
+    if (!d->opened) return 0;
+    try {
+        return d->diskCounter();
+    } catch (const Fail&) {
+        return 0;  // a damaged header: the next read reports it
+    }
+}
 Position File::position() const { return d->pos; }
 bool File::inTransaction() const { return d->explicitTxn; }
 int File::lastError() const { return d->err; }

@@ -143,6 +143,10 @@ public:
     bool quickScan() const;
 
     std::uint32_t records();               // live records, 0 when not open
+    // The data file's change counter as it is on disk now: it moves at every commit of any handle,
+    // in this process or another, so a reader can tell cheaply whether what it read is still what
+    // the file holds. 0 when not open.
+    std::uint64_t changeCount();
     Position position() const;             // of the last record read, added or written
 
     // Transactions: the write lock is held from begin to commit or rollback.

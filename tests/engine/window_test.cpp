@@ -383,6 +383,12 @@ TEST_F(Windows, ListsShowTheirQueueThroughTheFormat) {
     EXPECT_EQ(tv->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("[№]"));
     w.setProp(list, Prop::Selected, 2);
     EXPECT_EQ(w.propInt(list, Prop::Selected), 2);
+    h.select(list);
+    log.clear();
+    h.chooseRow(list, 3);
+    EXPECT_EQ(w.propInt(list, Prop::Selected), 3);
+    EXPECT_EQ(take(ev::NewSelection), (std::vector<Ev>{{ev::NewSelection, list, 0}}));
+    // A click on the row already highlighted is a new selection too (its owner may read it again).
     log.clear();
     h.chooseRow(list, 3);
     EXPECT_EQ(w.propInt(list, Prop::Selected), 3);

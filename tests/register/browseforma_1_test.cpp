@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "framework/engine/harness.h"
@@ -446,3 +447,44 @@ TEST_F(Register, TwoRegistersKeepTheirOwnSearchText) {
 }
 
 }  // namespace
+
+// Another copy of the program writes the same files while this register is open (here a thread
+// with handles of its own: the files know no difference). Wherever a list reloads, it shows what
+// the files hold now, without closing the register.
+TEST_F(Register, ListsShowWhatAnotherProgramWroteWhenTheyReload) {
+    struct Case {
+        const char* how;
+        int tab;  // the tab on show while the other program writes
+        std::function<void(vx::eng::test::Harness&)> reload;
+        int list;
+        std::vector<const char*> expected;  // the list's first column afterwards
+    };
+    const std::vector<Case> cases = {
+        {"a click in the counterparty list", 1, [](auto& hh) { hh.chooseRow(2, 2); }, 2, {"Альфа", "Бета", "Гамма"}},
+        {"a click on the highlighted counterparty", 1, [](auto& hh) { hh.chooseRow(2, 1); }, 2, {"Альфа", "Бета", "Гамма"}},
+        {"paging the counterparty list", 1, [](auto& hh) { hh.select(2); hh.press(Qt::Key_PageDown); }, 2, {"Альфа", "Бета", "Гамма"}},
+        {"a click in the certificate list", 3, [](auto& hh) { hh.chooseRow(10, 2); }, 10, {"3", "5", "6", "8"}},
+        {"paging the certificate list", 3, [](auto& hh) { hh.select(10); hh.press(Qt::Key_PageDown); }, 10, {"3", "5", "6", "8"}},
+        {"a change of tab", 3, [](auto& hh) { hh.tabTo(11, 2); }, 10, {"5", "8", "6", "3"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        for (const char* f : {"KAGENT", "FORMA1", "ANIM", "LAST"})
+            for (const char* ext : {".DAT", ".K01", ".K02", ".JNL"}) fs::remove(fs::path(dir) / (std::string(f) + ext));
+        data({"Альфа", "Гамма"}, {{5, "Альфа", 80000, 0, "a"}, {8, "Альфа", 80000, 0, "d"}});
+        const int t = open();
+        ASSERT_EQ(rows(2), 2);
+        h->tabTo(11, c.tab);
+        // The other program adds a counterparty and two certificates.
+        data({"Бета"}, {{3, "Гамма", 80001, 0, "b"}, {6, "Альфа", 80002, 0, "c"}});
+        h->target(t);
+        c.reload(*h);
+        std::vector<std::string> shown;
+        for (int r = 1; r <= rows(c.list); ++r) shown.push_back(vx::cp::fromCp1251(cell(c.list, r, 1)).trimmed().toStdString());
+        std::vector<std::string> want(c.expected.begin(), c.expected.end());
+        EXPECT_EQ(shown, want);
+        h->target(t);
+        h->win().close();
+        ASSERT_TRUE(h->waitEnd(t));
+    }
+}

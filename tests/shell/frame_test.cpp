@@ -6,15 +6,21 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QMainWindow>
 #include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPrintDialog>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -456,6 +462,112 @@ TEST_P(ShellHelp, TheHelpKeyShowsTheContentsUntilTheFirstHelpActionThenTheContac
 }
 
 INSTANTIATE_TEST_SUITE_P(MenuAndToolbar, ShellHelp, ::testing::Values(feq::ПОМОЩЬПРАВИЛАЗАПОЛНЕНИя, feq::BUTTON15_2));
+
+TEST_P(ShellHelp, TheContactsPageSaysTheVersionIsInTheFramesTitle) {
+    startProgram();
+    h.target(frameThread_);
+    h.trigger(GetParam());
+    ASSERT_EQ(shownTopic(), QStringLiteral("/Контакты.htm"));
+    const QString page = vx::platform::htmlHelpViewer()->browser()->toPlainText();
+    EXPECT_FALSE(page.contains(QStringLiteral("О программе"))) << page.toStdString();  // it shows no version
+    EXPECT_TRUE(page.contains(QStringLiteral("заголовка главного окна"))) << page.toStdString();
+    EXPECT_TRUE(frame().title().contains(QStringLiteral("Версия ") + vexlo::versionText()));
+    vx::platform::closeHtmlHelp();
+}
+
+// Without the help file the user is told so once per help action, not once per step of it.
+TEST_F(Shell, AMissingHelpFileIsToldOnce) {
+    std::vector<QString> told;
+    vx::platform::setHtmlHelpMessageHandler([&told](const QString& m) { told.push_back(m); });
+    startProgram();
+    for (int item : {feq::ПОМОЩЬПРАВИЛАЗАПОЛНЕНИя, feq::BUTTON15_2}) {
+        told.clear();
+        h.target(frameThread_);
+        h.trigger(item);
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_TRUE(told[0].contains(QStringLiteral("instr.chm")));
+    }
+    vx::platform::setHtmlHelpMessageHandler(nullptr);
+}
+
+// ---------------------------------------------------------------- the Edit menu
+
+TEST_F(Shell, TheEditMenusMessageShowsWhileItIsOpen) {
+    startProgram();
+    Window& f = frame();
+    h.activate();
+    const QString before = f.statusText(1);
+    QMenuBar* bar = f.mainWindow()->menuBar();
+    QAction* edit = f.action(feq::EDITMENU);
+    ASSERT_NE(edit, nullptr);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(edit).center());
+    h.idle();
+    QMenu* menu = edit->menu();
+    ASSERT_TRUE(menu->isVisible());
+    EXPECT_EQ(f.statusText(1), QStringLiteral("Редактировать"));
+    // An item highlighted: its own message; the menu closed: the zone as it was.
+    QAction* copy = f.action(feq::COPY);
+    QTest::mouseMove(menu, menu->actionGeometry(copy).center());
+    h.idle();
+    EXPECT_EQ(f.statusText(1), QStringLiteral("Копировать в Clipboard"));
+    QTest::keyClick(menu, Qt::Key_Escape);
+    h.idle();
+    EXPECT_FALSE(menu->isVisible());
+    EXPECT_EQ(f.statusText(1), before);
+}
+
+// Cut, copy and paste of the frame's Edit menu act on the focused control of the active child
+// window: an entry, a spin and a drop combo alike. What is pasted reaches the variable.
+TEST_F(Shell, CutCopyAndPasteActOnEntriesSpinsAndDropCombos) {
+    vexlo::MenuTargets& go = vexlo::menuTargets();
+    go.browseForma1 = [] {
+        Window w(QStringLiteral(":/shelltest/edit.lay"));
+        while (w.accept()) {
+        }
+    };
+    NAMEFILE = std::string("abc");
+    SPINW = 8;
+    COMMENT = cp("Выдано");
+    startProgram();
+    h.target(frameThread_);
+    h.trigger(feq::FORMA1);
+    const int child = vx::eng::threads().back();
+    struct Case {
+        const char* name;
+        const char* shown;   // the text before
+        const char* pasted;  // what the clipboard brings
+        std::function<QString()> variable;
+    };
+    const Case cases[] = {
+        {"?NAMEFILE", "abc", "xyz", [] { return QString::fromStdString(std::string(NAMEFILE.view())).trimmed(); }},
+        {"?SPINW", "8", "11", [] { return QString::number(SPINW.get().toInt()); }},
+        {"?COMMENT", "Выдано", "Образец", [] { return vx::cp::fromCp1251(std::string(COMMENT.view())).trimmed(); }},
+    };
+    QClipboard* clip = QApplication::clipboard();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        h.target(child);
+        const int f = h.feq(c.name);
+        h.select(f);
+        h.press(Qt::Key_A, Qt::ControlModifier);
+        clip->setText(QStringLiteral("-"));
+        h.target(frameThread_);
+        h.trigger(feq::COPY);
+        EXPECT_EQ(clip->text(), QString::fromUtf8(c.shown));
+        clip->setText(QStringLiteral("-"));
+        h.trigger(feq::CUT);
+        EXPECT_EQ(clip->text(), QString::fromUtf8(c.shown));
+        h.target(child);
+        EXPECT_EQ(h.value(f).trimmed(), QString());
+        clip->setText(QString::fromUtf8(c.pasted));
+        h.target(frameThread_);
+        h.trigger(feq::PASTE);
+        h.target(child);
+        EXPECT_EQ(h.value(f).trimmed(), QString::fromUtf8(c.pasted));
+        h.tab();
+        EXPECT_EQ(c.variable(), QString::fromUtf8(c.pasted));
+    }
+}
 
 // ---------------------------------------------------------------- the About window
 
