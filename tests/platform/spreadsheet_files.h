@@ -112,10 +112,11 @@ public:
         useHeadless();
         return vx::platform::createSpreadsheet(error);
     }
-    // The options alone, for a spreadsheet that the export starts.
-    void useHeadless() {
+    // The options alone, for a spreadsheet that the export starts: headless, or with its windows
+    // on the display (DISPLAY) as the user gets it.
+    void useHeadless(bool headless = true) {
         vx::platform::SpreadsheetOptions& o = vx::platform::spreadsheetOptions();
-        o.headless = true;
+        o.headless = headless;
         // One profile for the whole test program: LibreOffice makes it on its first start, slowly.
         static QTemporaryDir profile;
         o.profileDir = profile.path();
