@@ -204,6 +204,8 @@ public:
     static Window* innermost(int thread);
     // The application frame, when one is open.
     static Window* frame();
+    // Every open window of every thread, in the order they were opened.
+    static std::vector<Window*> all();
 
     WindowImpl& impl() { return *d_; }
 

@@ -1,0 +1,226 @@
+#pragma once
+// Inside the window engine: the state behind a Window and what its parts share. The parts:
+//   window.cpp           the Window's life: open, the accept loop, close; program-wide setup
+//   window_build.cpp     the widgets built from a layout
+//   window_look.cpp      fonts, colours, states, visibility and alignment of the built controls
+//   window_input.cpp     keys, mouse, focus, Tab order, alert keys, the accept-all pass
+//   window_values.cpp    variables <-> controls
+//   window_props.cpp     run-time properties, list sources, timers, status zones
+//   window_geometry.cpp  the window's place, size and state
+// Only the engine's own files include this.
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHash>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QStyleOptionTab>
+#include <QStylePainter>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QToolTip>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <map>
+
+#include "fonts.h"
+#include "framework/types/codepage.h"
+#include "message.h"
+#include "pictures.h"
+#include "vars.h"
+#include "widgets.h"
+
+#include <optional>
+
+#include "window.h"
+
+namespace vx::eng {
+
+namespace wnd {
+
+extern bool g_tips;
+extern int g_tipTime;
+extern int g_charset;
+extern Window* g_frame;
+
+bool focusable(CType t);
+QString text1251(const VarRef& v);
+std::optional<Decimal> dec(const std::string& s);
+
+// Every control widget (and each window's own widgets, with -1) -> its window and control index.
+QHash<QObject*, std::pair<WindowImpl*, int>>& widgetMap();
+std::vector<WindowImpl*>& allWindows();
+// The control a widget belongs to (the widget itself or an ancestor inside the window).
+std::pair<WindowImpl*, Control*> controlOf(QObject* o);
+// The program-wide filter for keys, the mouse, focus moves and tooltips.
+void installEngineFilter();
+
+// A drop list or combo. While read-only it looks as usual and takes the focus, but neither the
+// mouse, the keyboard nor the wheel changes what it shows: its list does not open, the keys that
+// step or search through its items and the wheel are left to its parent.
+class DropBox : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    bool readOnly = false;
+    void setReadOnly(bool on) {
+        readOnly = on;
+        if (QLineEdit* le = lineEdit()) le->setReadOnly(on);
+        if (on) hidePopup();
+    }
+    void showPopup() override {
+        if (!readOnly) QComboBox::showPopup();
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override {
+        if (readOnly) e->ignore();
+        else QComboBox::keyPressEvent(e);
+    }
+    void wheelEvent(QWheelEvent* e) override {
+        if (readOnly) e->ignore();
+        else QComboBox::wheelEvent(e);
+    }
+};
+
+class ImageBox : public QWidget {
+public:
+    using QWidget::QWidget;
+    QImage img;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (img.isNull()) return;
+        QPainter p(this);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(rect(), img);
+    }
+};
+
+}  // namespace wnd
+
+using namespace wnd;
+using detail::ThreadState;
+
+// ---------------------------------------------------------------- WindowImpl
+
+struct WindowImpl : QObject {
+    Window* self = nullptr;
+    std::shared_ptr<const WinDesc> desc;
+    ThreadState* thread = nullptr;
+    QPointer<QWidget> outer, content, holder;  // holder: the top-level widget (outer for frames)
+    QPointer<QMdiSubWindow> sub;
+    QPointer<QMainWindow> mw;
+    QPointer<QMdiArea> mdi;
+    QPointer<QStatusBar> status;
+    std::vector<QPointer<QLabel>> zones;
+    QPointer<QToolBar> toolbar;
+    QPointer<QWidget> toolHolder;
+    std::vector<Control> ctls;
+    std::map<int, int> byFeq;
+    QHash<QString, int> byName;
+    std::map<int, QPointer<QAction>> actions;
+    std::map<int, std::map<int, ListStyle>> listStyles;
+    QFont font;
+    DialogUnits du;
+    EventRec cur;
+    bool haveCur = false, cycled = false, closed = false, blocked = false, timerQueued = false;
+    bool opened = false;  // OpenWindow is queued: window events may follow
+    bool movedQueued = false, sizedQueued = false;  // a drag queues one Moved/Sized at a time
+    std::vector<int> pass;  // the accept-all pass: controls still to visit
+    std::size_t passPos = 0;
+    bool passActive = false, passTaken = false;
+    void passNext();
+    int focusFeq = 0;
+    std::vector<int> alerts;
+    QTimer* timer = nullptr;
+    int suppress = 0;
+    QString title;
+
+    struct Suppress {
+        WindowImpl* d;
+        explicit Suppress(WindowImpl* d) : d(d) { ++d->suppress; }
+        ~Suppress() { --d->suppress; }
+    };
+
+    bool innermost() const {
+        if (!thread) return true;
+        auto& st = detail::windowStack(thread);
+        return !st.empty() && st.back() == self;
+    }
+    void enqueue(int event, int control = 0, int keycode = 0, int keychar = 0) {
+        if (closed || !thread) return;
+        detail::enqueue(thread, EventRec{event, control, keycode, self, 0, keychar});
+    }
+    Control* ctl(int feq) {
+        auto it = byFeq.find(feq);
+        return it == byFeq.end() ? nullptr : &ctls[it->second];
+    }
+    int indexOf(const Control* c) const { return static_cast<int>(c - ctls.data()); }
+
+    int px(double du, bool xAxis) const { return static_cast<int>(du * (xAxis ? this->du.x : this->du.y) + 0.5); }
+
+    void build();
+    void place();  // the window's first position and state, then shown
+    void buildControl(int i);
+    QWidget* parentWidgetFor(int i);
+    void applyFont(Control& c);
+    void applyColors(Control& c);
+    void applyState(Control& c);
+    void applyVisibility();
+    void applyAlignment(Control& c);
+    void restack();
+    bool effectiveVisible(int i) const;
+    bool effectiveEnabled(int i) const;
+    int sheetOf(int i, int* tabIndex) const;
+    void raiseTabOf(int i);
+    void displayOne(Control& c);
+    bool updateOne(Control& c);
+    void complete(Control& c);  // a user edit of c is finished: accept or reject it
+    void immEdited(Control& c);
+    void immEvent(Control& c, int code, int ch = 0);
+    void moveFocus(int feq, Qt::FocusReason reason, bool selected);
+    void showMsg(const QString& m);
+    QLabel* msgZone() const;
+    void activeMsg(bool active);
+    void setBlocked(bool on);
+    void closeNow();
+    void defaultAction();
+    void onFocusIn(Control& c, Qt::FocusReason reason);
+    bool onKey(Control* c, QKeyEvent* e);
+    void onMouse(Control* c, QMouseEvent* e, bool dbl);
+    bool eventFilter(QObject* o, QEvent* e) override;
+    void stdAction(Control& c);
+    // One Timer event at a time: a tick while one is still waiting is dropped.
+    void timerTick() {
+        if (timerQueued) return;
+        timerQueued = true;
+        enqueue(ev::Timer);
+    }
+};
+
+}  // namespace vx::eng

@@ -1,0 +1,427 @@
+"""Drives the built program on a real X display, as a person would.
+
+    from vxdisplay import Session
+
+    class FrameTest(unittest.TestCase):
+        def test_frame(self):
+            with Session() as s:
+                frame = s.wait_window(r"Форма №1|ветеринар")
+                s.click_menu("Печать", "Выход")     # menus by their texts (without the dots)
+                ...
+
+A Session starts its own Xvfb (1280x1024x24, a free display), the openbox window manager and
+keyboard layouts "us,ru"; makes a temporary data directory (s.data) and INI directory
+(s.ini_dir, VEXLO_INI_DIR) and starts $VEXLO_BIN there with VEXLO_PROBE set. The program then
+keeps <probe>/windows.json up to date: every visible window and control with screen rectangles
+(see framework/engine/probe.h). Input goes in only as real X events through XTest (xdotool);
+results come back from the probe, the data files ($VEXLO_DUMP), the INI file and screenshots.
+
+Windows are found by a regular expression on their title (re.search); controls by the engine's
+names ("?BUTTON19", "?FRM:NOMSV"), or for windows that are not the engine's (message boxes,
+standard dialogs) by their text, object name or class. When the body of the with-block fails,
+the probe's window list is printed and a screenshot "failure.png" saved in s.artifacts.
+"""
+
+import json
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+from PIL import Image
+
+WIDTH, HEIGHT = 1280, 1024
+
+
+class DisplayError(AssertionError):
+    pass
+
+
+class CIDict(dict):
+    """A dict with case-insensitive string keys (INI sections and keys)."""
+
+    def __setitem__(self, k, v):
+        super().__setitem__(k.lower(), v)
+
+    def __getitem__(self, k):
+        return super().__getitem__(k.lower())
+
+    def __contains__(self, k):
+        return super().__contains__(k.lower())
+
+    def get(self, k, default=None):
+        return super().get(k.lower(), default)
+
+
+def _caller_test_id():
+    f = sys._getframe(2)
+    while f:
+        obj = f.f_locals.get("self")
+        if isinstance(obj, unittest.TestCase):
+            return obj.id()
+        f = f.f_back
+    return "session"
+
+
+def _artifacts_root():
+    root = os.environ.get("VEXLO_ARTIFACTS")
+    if not root:
+        root = os.path.join(tempfile.gettempdir(), "vexlo-display-artifacts")
+    return root
+
+
+def _center(rect):
+    x, y, w, h = rect
+    return x + w // 2, y + h // 2
+
+
+class Session:
+    def __init__(self, name=None, data=None, env=None, start=True):
+        self.bin = os.environ.get("VEXLO_BIN") or "shell/vexlo"
+        self.dump = os.environ.get("VEXLO_DUMP") or "vexlo-dump"
+        self.source = os.environ.get("VEXLO_SOURCE") or os.getcwd()
+        self.name = re.sub(r"[^A-Za-z0-9_.-]+", "_", name or _caller_test_id())
+        self.artifacts = os.path.join(_artifacts_root(), self.name)
+        shutil.rmtree(self.artifacts, ignore_errors=True)
+        os.makedirs(self.artifacts, exist_ok=True)
+        self.tmp = tempfile.mkdtemp(prefix="vexlo-display-")
+        self.data = os.path.join(self.tmp, "data")
+        self.ini_dir = os.path.join(self.tmp, "ini")
+        self.probe_dir = os.path.join(self.tmp, "probe")
+        for d in (self.data, self.ini_dir, self.probe_dir):
+            os.makedirs(d, exist_ok=True)
+        if data:  # a directory of data files to start from
+            for f in os.listdir(data):
+                shutil.copy(os.path.join(data, f), self.data)
+        self.extra_env = dict(env or {})
+        self.xvfb = self.wm = self.proc = None
+        self.display = None
+        self._log = None
+        self._runs = 0
+        self._start = start
+
+    # ------------------------------------------------------------ lifetime
+
+    def __enter__(self):
+        try:
+            self._start_display()
+            if self._start:
+                self.start()
+        except BaseException:
+            self._teardown()
+            raise
+        return self
+
+    def __exit__(self, exc_type, exc, tb):
+        if exc_type is not None and self.display:
+            self._report_failure()
+        try:
+            if self.proc and self.proc.poll() is None:
+                try:
+                    self.quit(timeout=10)
+                except Exception:
+                    pass
+        finally:
+            self._teardown()
+        return False
+
+    def _start_display(self):
+        r, w = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(w), "-screen", "0", f"{WIDTH}x{HEIGHT}x24", "-nolisten", "tcp", "-noreset"],
+            pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(w)
+        num = b""
+        deadline = time.time() + 20
+        while not num.endswith(b"\n") and time.time() < deadline:
+            chunk = os.read(r, 16)
+            if not chunk:
+                break
+            num += chunk
+        os.close(r)
+        if not num.strip():
+            raise DisplayError("Xvfb did not start")
+        self.display = ":" + num.decode().strip()
+        self.env = dict(os.environ)
+        self.env.update({"DISPLAY": self.display, "QT_QPA_PLATFORM": "xcb", "XDG_CONFIG_HOME": self.tmp})
+        self.env.pop("QT_QPA_PLATFORMTHEME", None)
+        self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # The window manager is ready once it has claimed the screen.
+        self.wait_for(lambda: b"_NET_SUPPORTING_WM_CHECK(WINDOW)" in self._x(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]),
+                      timeout=15, what="openbox to start")
+        self._x(["setxkbmap", "-layout", "us,ru", "-option", ""])
+
+    def start(self):
+        """Starts the program (again) in the same data and INI directories."""
+        self._runs += 1
+        try:
+            os.remove(self.probe_file)
+        except FileNotFoundError:
+            pass
+        env = dict(self.env)
+        env.update({"VEXLO_INI_DIR": self.ini_dir, "VEXLO_PROBE": self.probe_dir, "LC_ALL": "C.UTF-8"})
+        env.update(self.extra_env)
+        self._log = open(os.path.join(self.artifacts, f"program-{self._runs}.log"), "wb")
+        self.proc = subprocess.Popen([self.bin], cwd=self.data, env=env, stdout=self._log, stderr=subprocess.STDOUT)
+        self.wait_for(lambda: any(w.get("kind") == "frame" for w in self.windows()), timeout=20,
+                      what="the main frame to appear")
+        self.settle()
+
+    def quit(self, timeout=15):
+        """Closes the program through its own exit path (the frame's "Выход"), then waits for it."""
+        if not self.proc or self.proc.poll() is not None:
+            return self.proc.returncode if self.proc else None
+        try:
+            self.click_menu("Печать", "Выход")
+        except Exception:
+            # Fall back on the window manager's close of the frame.
+            frame = self.frame_window()
+            if frame:
+                self.click(*_center(frame["client"]))
+            self._x(["xdotool", "key", "alt+F4"])
+        try:
+            rc = self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.screenshot("quit-timeout")
+            self.proc.kill()
+            self.proc.wait()
+            raise DisplayError("the program did not end after Выход:\n" + self.describe())
+        if self._log:
+            self._log.close()
+            self._log = None
+        return rc
+
+    def restart(self):
+        self.quit()
+        self.start()
+
+    def _teardown(self):
+        for p in (self.proc, self.wm, self.xvfb):
+            if p and p.poll() is None:
+                p.terminate()
+                try:
+                    p.wait(timeout=5)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+                    p.wait()
+        if self._log:
+            self._log.close()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    # ------------------------------------------------------------ the probe
+
+    @property
+    def probe_file(self):
+        return os.path.join(self.probe_dir, "windows.json")
+
+    def snapshot(self):
+        try:
+            with open(self.probe_file, encoding="utf-8") as f:
+                return json.load(f)
+        except (FileNotFoundError, json.JSONDecodeError):
+            return {"windows": []}
+
+    def windows(self):
+        """Every visible window as the probe last saw it."""
+        return self.snapshot()["windows"]
+
+    def frame_window(self):
+        return next((w for w in self.windows() if w.get("kind") == "frame"), None)
+
+    def find_window(self, title_re):
+        rx = re.compile(title_re)
+        for w in reversed(self.windows()):  # the most recently opened first
+            if rx.search(w.get("title", "")):
+                return w
+        return None
+
+    def wait_window(self, title_re, timeout=10):
+        w = self.wait_for(lambda: self.find_window(title_re), timeout=timeout, what=f"window /{title_re}/")
+        if w.get("kind") != "mdi":
+            out = self._x(["xdotool", "search", "--onlyvisible", "--name", title_re], check=False).split()
+            w["xid"] = int(out[-1]) if out else None
+        return w
+
+    def wait_gone(self, title_re, timeout=10):
+        self.wait_for(lambda: self.find_window(title_re) is None, timeout=timeout, what=f"window /{title_re}/ to close")
+
+    def control(self, win_re, name, timeout=10):
+        """A control of a window: by engine name ("?OK"), else by text, object name or class."""
+
+        def look():
+            w = self.find_window(win_re)
+            if not w:
+                return None
+            ctls = w.get("controls", [])
+            for key in ("name", "text"):
+                for c in ctls:
+                    if c.get(key) and c[key].lower() == name.lower():
+                        return c
+            for c in ctls:
+                if c.get("text") and re.search(name, c["text"]):
+                    return c
+            return None
+
+        return self.wait_for(look, timeout=timeout, what=f"control {name!r} in /{win_re}/")
+
+    def settle(self, quiet=0.3, timeout=5):
+        """Waits until the probe has not changed for `quiet` seconds."""
+        last, since, end = None, time.time(), time.time() + timeout
+        while time.time() < end:
+            try:
+                m = os.stat(self.probe_file).st_mtime_ns
+            except FileNotFoundError:
+                m = None
+            if m != last:
+                last, since = m, time.time()
+            elif time.time() - since >= quiet:
+                return
+            time.sleep(0.05)
+
+    def wait_for(self, predicate, timeout=10, what="a condition", interval=0.05):
+        end = time.time() + timeout
+        while True:
+            v = predicate()
+            if v:
+                return v
+            if self.proc is not None and self.proc.poll() is not None and what != "the program to end":
+                raise DisplayError(f"the program ended (code {self.proc.returncode}) while waiting for {what}")
+            if time.time() >= end:
+                raise DisplayError(f"timed out after {timeout}s waiting for {what}\n" + self.describe())
+            time.sleep(interval)
+
+    def describe(self):
+        lines = []
+        for w in self.windows():
+            lines.append(f"- {w.get('kind')} {w.get('title')!r} frame={w.get('frame')} client={w.get('client')}"
+                         f" active={w.get('active')} enabled={w.get('enabled')}")
+            for c in w.get("controls", []):
+                lines.append(f"    {c.get('name')} {c.get('type')} {c.get('text', '')[:40]!r} {c.get('rect')}"
+                             f"{' disabled' if not c.get('enabled', True) else ''}{' focused' if c.get('focused') else ''}")
+        return "\n".join(lines) or "(no windows)"
+
+    def _report_failure(self):
+        try:
+            self.screenshot("failure")
+            print(f"\n[vxdisplay] windows at failure ({self.name}):\n{self.describe()}\n"
+                  f"[vxdisplay] screenshot: {os.path.join(self.artifacts, 'failure.png')}", file=sys.stderr)
+        except Exception as e:  # the report must not hide the failure
+            print(f"[vxdisplay] no failure report: {e}", file=sys.stderr)
+
+    # ------------------------------------------------------------ input (XTest)
+
+    def _x(self, args, check=True):
+        r = subprocess.run(args, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=30)
+        if check and r.returncode != 0:
+            raise DisplayError(f"{args[0]} failed: {r.stderr.decode(errors='replace')}")
+        return r.stdout
+
+    def move(self, x, y):
+        self._x(["xdotool", "mousemove", "--sync", str(int(x)), str(int(y))])
+
+    def click(self, x, y, button=1, double=False):
+        """A real press and release at screen (x, y)."""
+        self.move(x, y)
+        args = ["xdotool", "click"]
+        if double:
+            args += ["--repeat", "2", "--delay", "60"]
+        self._x(args + [str(button)])
+        time.sleep(0.05)
+
+    def click_control(self, win_re, name, dx=None, dy=None, button=1, double=False):
+        c = self.control(win_re, name)
+        x, y, w, h = c["rect"]
+        self.click(x + (w // 2 if dx is None else dx), y + (h // 2 if dy is None else dy), button, double)
+        return c
+
+    def click_row(self, win_re, list_name, row_index, double=False, column_x=None):
+        """Clicks a row of a list (by its index in the list), which must be on the screen."""
+
+        def row():
+            c = self.control(win_re, list_name)
+            return next((r for r in c.get("rows", []) if r["row"] == row_index), None)
+
+        r = self.wait_for(row, what=f"row {row_index} of {list_name} on the screen")
+        x, y, w, h = r["rect"]
+        self.click(x + (column_x if column_x is not None else min(20, w // 2)), y + h // 2, double=double)
+        return r
+
+    def click_menu(self, *path):
+        """Opens the frame's menu and clicks through items whose text contains each of path."""
+        frame = self.wait_for(self.frame_window, what="the main frame")
+        top = next((m for m in frame.get("menus", []) if path[0].lower() in m["text"].lower()), None)
+        if not top:
+            raise DisplayError(f"no menu {path[0]!r}:\n" + self.describe())
+        self.click(*_center(top["rect"]))
+        for item in path[1:]:
+            def find():
+                for w in reversed(self.windows()):
+                    if w.get("kind") != "menu":
+                        continue
+                    for c in w.get("controls", []):
+                        if item.lower() in c["text"].lower():
+                            return c
+                return None
+
+            c = self.wait_for(find, what=f"menu item {item!r}")
+            self.click(*_center(c["rect"]))
+
+    def key(self, *keys):
+        """Real key presses, in xdotool's names: s.key('Return'), s.key('Tab', 'Tab')."""
+        self._x(["xdotool", "key", "--delay", "40"] + list(keys))
+        time.sleep(0.05)
+
+    def keys(self, combo):
+        """One chord: s.keys('ctrl+s')."""
+        self.key(combo)
+
+    def type(self, text, delay=40):
+        """Types text with real key events; Cyrillic goes through the "ru" layout."""
+        self._x(["xdotool", "type", "--delay", str(delay), text])
+        time.sleep(0.05)
+
+    # ------------------------------------------------------------ what comes back
+
+    def screenshot(self, name):
+        """The whole screen as a PIL image, also saved as <artifacts>/<name>.png."""
+        path = os.path.join(self.artifacts, name + ".png")
+        self._x(["import", "-silent", "-window", "root", path])
+        return Image.open(path).convert("RGB")
+
+    @staticmethod
+    def pixel(img, x, y):
+        return img.getpixel((int(x), int(y)))
+
+    def ini(self):
+        """The INI file as {section: {key: value}}, case-insensitive; {} when there is none."""
+        path = None
+        for f in os.listdir(self.ini_dir):
+            if f.lower() == "vexlo.ini":
+                path = os.path.join(self.ini_dir, f)
+        result = CIDict()
+        if not path:
+            return result
+        section = None
+        with open(path, encoding="cp1251") as f:
+            for line in f:
+                line = line.strip()
+                if line.startswith("[") and line.endswith("]"):
+                    section = CIDict()
+                    result[line[1:-1]] = section
+                elif "=" in line and section is not None:
+                    k, v = line.split("=", 1)
+                    section[k.strip()] = v.strip()
+        return result
+
+    def records(self, file):
+        """Every record of KAGENT, FORMA1, ANIM or LAST, as dicts of texts."""
+        r = subprocess.run([self.dump, self.data, file], stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=30)
+        if r.returncode != 0:
+            raise DisplayError(f"vexlo-dump {file}: {r.stderr.decode(errors='replace')}")
+        return [json.loads(line) for line in r.stdout.decode().splitlines() if line.strip()]
