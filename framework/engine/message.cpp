@@ -112,7 +112,10 @@ int MESSAGE(const QString& text, const QString& title, Icon icon, int buttons, i
         if (!(buttons & b)) continue;
         if (!first) first = b;
         QPushButton* pb = box->addButton(buttonText(b), roleOf(b));
-        QObject::connect(pb, &QPushButton::clicked, box, [&answer, b] { answer = b; });
+        QObject::connect(pb, &QPushButton::clicked, box, [&answer, b] {
+            answer = b;
+            detail::schedule();
+        });
         if (b == defaultButton) box->setDefaultButton(pb);
         if (b == escape) box->setEscapeButton(pb);
     }
@@ -120,7 +123,11 @@ int MESSAGE(const QString& text, const QString& title, Icon icon, int buttons, i
     // Buttons close the box themselves; a close without a button answers the escape button.
     QObject::connect(box, &QMessageBox::finished, box, [&answer, escape] {
         if (!answer) answer = escape;
+        detail::schedule();
     });
+    // However the box goes (a button, Esc, the close box, deleted with its parent), the waiting
+    // thread is woken at once: nothing else would run the scheduler for it.
+    QObject::connect(box, &QObject::destroyed, [] { detail::schedule(); });
 
     ThreadBlock block;
     auto it = registry().insert(registry().end(), Open{});
@@ -135,6 +142,12 @@ int MESSAGE(const QString& text, const QString& title, Icon icon, int buttons, i
         if (!weak) return;
         for (QAbstractButton* ab : weak->buttons())
             if (ab->text() == buttonText(b)) { ab->click(); return; }
+    };
+    it->info.button = [weak](int b) -> QAbstractButton* {
+        if (!weak) return nullptr;
+        for (QAbstractButton* ab : weak->buttons())
+            if (ab->text() == buttonText(b)) return ab;
+        return nullptr;
     };
     struct Cleanup {
         std::list<Open>::iterator it;
@@ -155,7 +168,12 @@ int runDialog(QDialog* dialog) {
     dialog->setWindowModality(Qt::NonModal);
     bool done = false;
     QPointer<QDialog> d = dialog;
-    auto conn = QObject::connect(dialog, &QDialog::finished, dialog, [&done] { done = true; });
+    auto conn = QObject::connect(dialog, &QDialog::finished, dialog, [&done] {
+        done = true;
+        detail::schedule();
+    });
+    // A dialog deleted while it is up (its parent closed) wakes the thread as well.
+    auto gone = QObject::connect(dialog, &QObject::destroyed, [] { detail::schedule(); });
     ThreadBlock block;
     auto it = registry().insert(registry().end(), Open{});
     it->w = dialog;
@@ -171,7 +189,7 @@ int runDialog(QDialog* dialog) {
     } cleanup{it};
     dialog->show();
     detail::waitUntil([&done, &d] { return done || !d; });
-    if (d) QObject::disconnect(conn);
+    if (d) QObject::disconnect(conn), QObject::disconnect(gone);
     return d ? d->result() : QDialog::Rejected;
 }
 

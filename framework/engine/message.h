@@ -13,6 +13,7 @@
 
 #include "events.h"
 
+class QAbstractButton;
 class QDialog;
 class QWidget;
 
@@ -57,6 +58,8 @@ struct OpenDialog {
     QString title, text;
     int buttons = 0;                  // message boxes: the btn:: bits offered
     std::function<void(int)> answer;  // message boxes: press a button; dialogs: done(result)
+    // Message boxes: the button widget for a btn:: bit (nullptr when not offered).
+    std::function<QAbstractButton*(int)> button;
 };
 std::vector<OpenDialog> openDialogs();
 
