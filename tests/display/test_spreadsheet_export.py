@@ -101,7 +101,15 @@ class SpreadsheetExportTest(unittest.TestCase):
             box = s.wait_window(r"^Экспорт в Excel$", timeout=120)
             texts = [c.get("text", "") for c in box.get("controls", [])]
             self.assertIn("Экспорт в Excel завершен!", texts)
-            s.click_control(r"^Экспорт в Excel$", "OK")
+            # OK (a busy display may miss the first click on a box still being mapped: click again).
+            s.settle()
+            for _ in range(5):
+                s.click_control(r"^Экспорт в Excel$", "OK")
+                try:
+                    s.wait_gone(r"^Экспорт в Excel$", timeout=5)
+                    break
+                except AssertionError:
+                    pass
             # Calc's window, named after the workbook, in front.
             title = r"^Forma_2\.xls - LibreOffice Calc$"
             xid = s.wait_for(lambda: (s._x(["xdotool", "search", "--onlyvisible", "--name", title], check=False).split() or [None])[-1],
@@ -112,13 +120,16 @@ class SpreadsheetExportTest(unittest.TestCase):
             x, y, w, h = (int(geo[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
             self.assertGreaterEqual(w, 1000)
             self.assertGreaterEqual(h, 700)
-            time.sleep(2)  # let it paint
-            img = s.screenshot("calc")
-            # The sheet is painted: mostly white cells, with dark text and grid lines among them.
-            right, bottom = min(x + w, img.width), min(y + h, img.height)
-            px = [s.pixel(img, i, j) for i in range(max(x, 0), right, 7) for j in range(y + h // 4, bottom, 7)]
-            white = sum(1 for p in px if min(p) >= 250) / len(px)
-            dark = sum(1 for p in px if sum(p) < 3 * 100) / len(px)
+            # The sheet gets painted: mostly white cells, with dark text and grid lines among them
+            # (a busy machine may take a while to paint it).
+            def shares():
+                img = s.screenshot("calc")
+                right, bottom = min(x + w, img.width), min(y + h, img.height)
+                px = [s.pixel(img, i, j) for i in range(max(x, 0), right, 7) for j in range(y + h // 4, bottom, 7)]
+                return (sum(1 for p in px if min(p) >= 250) / len(px), sum(1 for p in px if sum(p) < 3 * 100) / len(px))
+
+            s.wait_for(lambda: shares()[0] > 0.3, timeout=60, interval=1, what="the sheet painted")
+            white, dark = shares()
             self.assertGreater(white, 0.3)
             self.assertGreater(dark, 0.001)
             # Neither saved nor closed by the program.

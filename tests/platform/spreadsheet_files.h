@@ -117,11 +117,17 @@ public:
     void useHeadless(bool headless = true) {
         vx::platform::SpreadsheetOptions& o = vx::platform::spreadsheetOptions();
         o.headless = headless;
-        // One profile for the whole test program: LibreOffice makes it on its first start, slowly.
-        static QTemporaryDir profile;
-        o.profileDir = profile.path();
+        o.profileDir = profile();
         o.startTimeoutMs = 90000;
         o.callTimeoutMs = 60000;
+    }
+
+    // One LibreOffice profile for the whole test program, for the conversions and the automation
+    // alike: LibreOffice makes it on its first start, slowly, and a Calc window opened on a profile
+    // still being made may crash.
+    static QString profile() {
+        static QTemporaryDir dir;
+        return dir.path();
     }
 
     // A CSV file (comma, double quotes, UTF-8) as rows of cells.
@@ -157,7 +163,7 @@ public:
 private:
     // One soffice run for a conversion, with a profile of its own, killed after two minutes.
     bool soffice(QStringList args) {
-        args.prepend(QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("convprofile")));
+        args.prepend(QStringLiteral("-env:UserInstallation=file://") + profile());
         args.prepend(QStringLiteral("--norestore"));
         args.prepend(QStringLiteral("--headless"));
         QProcess p;

@@ -116,14 +116,19 @@ protected:
                 if (!seen.windows.isEmpty() && seen.windows.contains(seen.active)) break;
                 std::this_thread::sleep_for(std::chrono::milliseconds(200));
             }
-            if (!seen.windows.isEmpty()) look(seen.windows.front());
+            // A busy machine may take a while to paint the sheet.
+            const auto painted = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+            while (!seen.windows.isEmpty() && std::chrono::steady_clock::now() < painted) {
+                look(seen.windows.front());
+                if (seen.white > 0.3) break;
+                std::this_thread::sleep_for(std::chrono::seconds(1));
+            }
             seen.stored = s.storeCopy(csv);
             s.terminate();
         };
     }
 
     void look(const QString& id) {
-        std::this_thread::sleep_for(std::chrono::seconds(2));  // let it paint
         const QString geo = XDisplay::run({QStringLiteral("xdotool"), QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id});
         auto value = [&](const char* key) {
             for (const QString& line : geo.split(QLatin1Char('\n')))

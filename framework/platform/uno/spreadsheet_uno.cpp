@@ -118,6 +118,11 @@ Reference<uno::XComponentContext> localContext(QString* error) {
     return ctx;
 }
 
+QString noWindowSystem() {
+    return QStringLiteral("LibreOffice запущен без оконной системы и не может показать книгу на экране: установите "
+                          "пакеты libreoffice-calc и libreoffice-gtk3 (вместо libreoffice-calc-nogui).");
+}
+
 class CalcSpreadsheet final : public vx::platform::Spreadsheet {
 public:
     explicit CalcSpreadsheet(const vx::platform::SpreadsheetOptions& o) : opt_(o) {}
@@ -193,7 +198,7 @@ public:
     bool canShow() override {
         return call([&] {
             if (!hasWindowSystem()) {
-                error_ = QStringLiteral("LibreOffice запущен без оконной системы и не может показать книгу на экране.");
+                error_ = noWindowSystem();
                 return false;
             }
             return true;
@@ -205,7 +210,7 @@ public:
             // Asking a LibreOffice without a window system to show a window ends it, and the
             // workbook with it.
             if (!hasWindowSystem()) {
-                error_ = QStringLiteral("LibreOffice запущен без оконной системы и не может показать книгу на экране.");
+                error_ = noWindowSystem();
                 return false;
             }
             Reference<frame::XFrame> fr = frame();
@@ -224,8 +229,11 @@ public:
             fr->activate();
             Reference<awt::XTopWindow> top(win, UNO_QUERY);
             if (top.is()) top->toFront();
+            // The window counts as shown once the application has lived with it for a moment and
+            // still answers: a crash right after showing must not pass for a shown workbook.
+            for (int i = 0; i < 20 && alive(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
             Reference<awt::XWindow2> shown(win, UNO_QUERY);
-            if (shown.is() && !shown->isVisible()) {
+            if (!alive() || (shown.is() && !shown->isVisible())) {
                 error_ = QStringLiteral("LibreOffice не показал окно с книгой.");
                 return false;
             }
