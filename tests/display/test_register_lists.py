@@ -7,18 +7,14 @@ import os
 import subprocess
 import unittest
 
-from vxdisplay import DisplayError, Session
+from vxdisplay import DisplayError, Session, seed as seed_file
 
 REG = r"^$"  # the register's window has no caption
 
 
 def seed(s, file, records):
     """Adds records to a data file of the session before the program starts."""
-    seeder = os.environ.get("VEXLO_SEED") or "vexlo-seed"
-    text = "\n".join(json.dumps(r, ensure_ascii=False) for r in records) + "\n"
-    r = subprocess.run([seeder, s.data, file], input=text.encode(), stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
-    if r.returncode != 0:
-        raise DisplayError(f"vexlo-seed {file}: {r.stderr.decode(errors='replace')}")
+    seed_file(s.data, file, records)
 
 
 def rows(s, name):

@@ -75,6 +75,17 @@ def _artifacts_root():
     return root
 
 
+def seed(data_dir, file, records):
+    """Adds records (dicts keyed by dictionary names, "FRM:NOMSV") to a data file, through the
+    program's own driver (vexlo-seed); the file is created when missing."""
+    seeder = os.environ.get("VEXLO_SEED") or "vexlo-seed"
+    text = "\n".join(json.dumps(r, ensure_ascii=False) for r in records) + "\n"
+    r = subprocess.run([seeder, data_dir, file], input=text.encode(), stdout=subprocess.PIPE,
+                       stderr=subprocess.PIPE, timeout=60)
+    if r.returncode != 0:
+        raise DisplayError(f"vexlo-seed {file}: {r.stderr.decode(errors='replace')}")
+
+
 def _center(rect):
     x, y, w, h = rect
     return x + w // 2, y + h // 2
