@@ -60,11 +60,22 @@ TEST_F(UpdateForms, ALongTypedNumberIsRefusedNotFatal) {
     h.press(Qt::Key_Tab);
     h.idle();
     ASSERT_TRUE(h.window() != nullptr && h.window()->isOpen());
+    // Whatever the window says of the refused value is answered; then the form is left.
+    auto answerAll = [&] {
+        for (int guard = 0; guard < 3 && !boxes().empty(); ++guard) {
+            auto b = boxes();
+            h.answer((b[0].buttons & Ok) ? Ok : (b[0].buttons & Yes) ? Yes : b[0].buttons & -b[0].buttons);
+            h.idle();
+        }
+    };
+    answerAll();
     h.click(OK);
     h.idle();
+    answerAll();
     if (h.window() && h.window()->isOpen()) {
         h.click(CANCEL);
-        h.answer(Yes);
+        h.idle();
+        answerAll();
     }
     ASSERT_TRUE(h.waitEnd(t));
     EXPECT_EQ(file.price(30), "1.50");
