@@ -118,9 +118,11 @@ TEST_F(FirstStart, CounterShowsACapacityOnEveryKindOfLineAndCountsDown) {
         const int capacity = shown(l.capacity);
         EXPECT_GT(capacity, 0) << "no capacity shown";
         const int before = shown(l.left);
-        h.keys(q("абвгд"));
-        EXPECT_EQ(shown(l.capacity) > 0, true) << "the capacity went";
-        EXPECT_EQ(shown(l.left), before - 5);
+        // The test date takes a date (its picture refuses letters); every other line letters.
+        const QString typed = std::string(l.name) == "?FRM:F171" ? q("01.03.2024") : q("абвгд");
+        h.keys(typed);
+        EXPECT_GT(shown(l.capacity), 0) << "the capacity went";
+        EXPECT_EQ(shown(l.left), before - typed.size());
     }
 }
 
