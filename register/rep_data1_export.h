@@ -4,6 +4,7 @@
 // NAMEFILE, columns B to H; the workbook is then shown, not saved.
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -12,20 +13,28 @@
 namespace vexlo::reg {
 
 struct ExportResult {
-    bool ok = false;
-    int rows = 0;     // rows written
-    QString error;    // why it failed (empty when ok)
+    int rows = 0;          // rows of the period (each written, possibly with failed cells)
+    int calls = 0;         // cell writes asked for
+    QStringList failures;  // one line per failed cell write: the cell and why
+    QString error;         // why nothing was written (empty when the cells were written)
     std::unique_ptr<vx::platform::Spreadsheet> sheet;  // the open workbook, not yet shown
 };
 
-// Writes the rows into the workbook, opened hidden (shown by the caller). Reads FORMA1
-// through the running thread's certificate buffer and gives the buffer back as it found it.
-// Says nothing; the caller reports. A blank NAMEFILE is not an export (ok false, no error).
+// Writes the rows into the workbook, opened hidden (shown by the caller). Nothing is written
+// unless the application can show the workbook in a window. A failed cell is noted and the
+// export goes on with the next one. Reads FORMA1 through the running thread's certificate buffer
+// and gives the buffer back as it found it. Says nothing; the caller reports. A blank NAMEFILE is
+// not an export (no sheet, no error).
 ExportResult exportPeriod();
 
+// Where a copy of the filled workbook `file` is kept while it is not yet shown: beside it, named
+// as the export's copy with the moment of the export.
+QString exportCopyPath(const QString& file);
+
 // The register's export: the dialog REP_DATA1 asks for the period and the workbook, then the
-// rows are written, the outcome told ("Экспорт в Excel завершен!" only when every row went in)
-// and the workbook shown; the application stays open with it.
+// rows are written, the outcome told ("Экспорт в Excel завершен!" only when every cell went in)
+// and the workbook shown; the application stays open with it. A workbook that cannot be shown is
+// never lost: a copy is kept beside the chosen file and the user is told where.
 void ExcelExport();
 
 }  // namespace vexlo::reg

@@ -1,6 +1,8 @@
 #include "shell/program.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include "framework/classlib/reportmanager.h"
 #include "framework/engine/pictures.h"
@@ -55,7 +57,18 @@ MenuTargets& menuTargets() {
 
 void resetMenuTargets() { menuTargets() = defaultTargets(); }
 
+// Qt's own texts (standard buttons, the printer, font and file dialogs) in Russian, from Qt's
+// translations (Debian qt6-translations-l10n); without them those dialogs stay English.
+void installQtTranslations() {
+    static QTranslator* tr = nullptr;
+    if (tr) return;
+    tr = new QTranslator(qApp);
+    if (tr->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(tr);
+}
+
 void shellStart(int firstThread) {
+    installQtTranslations();
     vx::eng::initEngine();
     processStart(firstThread);
     // "...Выбрать принтер...": the report engine's printer choice, kept for every later print.

@@ -24,6 +24,8 @@
 #include <QRadioButton>
 #include <QSaveFile>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTextEdit>
@@ -42,6 +44,14 @@ QJsonArray rectOf(const QRect& r) { return QJsonArray{r.x(), r.y(), r.width(), r
 
 QJsonArray screenRect(const QWidget* w) {
     return rectOf(QRect(w->mapToGlobal(QPoint(0, 0)), w->size()));
+}
+
+// The part of a widget that can be seen: clipped by its parents (a window larger than the MDI
+// area, a list scrolled off) and not covered by its siblings. Empty when none can be seen.
+QJsonArray shownRect(const QWidget* w) {
+    const QRect r = w->visibleRegion().boundingRect();
+    if (r.isEmpty()) return rectOf(QRect());
+    return rectOf(QRect(w->mapToGlobal(r.topLeft()), r.size()));
 }
 
 bool hasFocus(const QWidget* w) {
@@ -98,6 +108,7 @@ QJsonObject widgetInfo(const QWidget* w, const QString& name, const QString& typ
                   {QStringLiteral("type"), type},
                   {QStringLiteral("text"), textOf(w)},
                   {QStringLiteral("rect"), screenRect(w)},
+                  {QStringLiteral("shown"), shownRect(w)},
                   {QStringLiteral("enabled"), w->isEnabled()},
                   {QStringLiteral("focused"), hasFocus(w)}};
     if (auto* b = qobject_cast<const QAbstractButton*>(w); b && b->isCheckable())
@@ -177,6 +188,35 @@ QJsonObject windowInfo(const QWidget* holder, const QWidget* client, const QStri
                        {QStringLiteral("minimized"), bool(holder->windowState() & Qt::WindowMinimized)}};
 }
 
+// The buttons of an MDI window's title bar; when it is maximised they sit in the corner of the
+// frame's menu bar (close rightmost).
+void addTitleButtons(QJsonObject& o, const QMdiSubWindow* s) {
+    if (s->isMaximized()) {
+        if (auto* mw = qobject_cast<QMainWindow*>(s->window()); mw && mw->menuBar()) {
+            if (QWidget* corner = mw->menuBar()->cornerWidget(Qt::TopRightCorner); corner && corner->isVisible()) {
+                const QRect r(corner->mapToGlobal(QPoint(0, 0)), corner->size());
+                const int b = std::min(r.height(), r.width() / 3);
+                o.insert(QStringLiteral("closeButton"), rectOf(QRect(r.right() - b + 1, r.top(), b, r.height())));
+            }
+        }
+        return;
+    }
+    QStyleOptionTitleBar opt;
+    opt.initFrom(s);
+    opt.titleBarFlags = s->windowFlags();
+    opt.titleBarState = s->windowState();
+    opt.subControls = QStyle::SC_All;
+    const int h = s->style()->pixelMetric(QStyle::PM_TitleBarHeight, &opt, s);
+    opt.rect = QRect(0, 0, s->width(), h);
+    auto at = [&](QStyle::SubControl sc) {
+        const QRect r = s->style()->subControlRect(QStyle::CC_TitleBar, &opt, sc, s);
+        return rectOf(QRect(s->mapToGlobal(r.topLeft()), r.size()));
+    };
+    o.insert(QStringLiteral("titleBar"), rectOf(QRect(s->mapToGlobal(QPoint(0, 0)), QSize(s->width(), h))));
+    o.insert(QStringLiteral("closeButton"), at(QStyle::SC_TitleBarCloseButton));
+    o.insert(QStringLiteral("maxButton"), at(QStyle::SC_TitleBarMaxButton));
+}
+
 }  // namespace
 
 QByteArray probeSnapshot() {
@@ -193,6 +233,7 @@ QByteArray probeSnapshot() {
         QJsonObject o = windowInfo(holder, content, kind);
         o.insert(QStringLiteral("engine"), true);
         o.insert(QStringLiteral("thread"), w->thread());
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(holder)) addTitleButtons(o, sub);
         QJsonArray ctls;
         std::map<const QAction*, QString> names;
         for (const CtlDesc& cd : wd.controls) {
@@ -251,6 +292,7 @@ QByteArray probeSnapshot() {
             if (!s->isVisible() || engineSubs.count(s)) continue;
             QJsonObject o = windowInfo(s, s->widget(), QStringLiteral("mdi"));
             o.insert(QStringLiteral("engine"), false);
+            addTitleButtons(o, s);
             o.insert(QStringLiteral("class"), QString::fromLatin1(s->widget() ? s->widget()->metaObject()->className() : "QMdiSubWindow"));
             QJsonArray ctls;
             if (s->widget()) addPlainControls(ctls, s->widget(), {});

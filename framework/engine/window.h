@@ -61,6 +61,8 @@ struct Control {
     std::string rangeLow, rangeHigh, step;
     bool changed = false;              // edited since the last display/accept
     bool keyPending = false;           // IMM: a keystroke's NewSelection is on its way
+    QString refused;                   // the typed text last refused (shown to the user with why)
+    bool refusedRange = false;         // ... because it is outside the spin's range
     void* impl = nullptr;              // widget-specific helper owned by the window
 };
 
@@ -217,6 +219,8 @@ namespace detail {
 // For the test harness: the window's running timer ticks now, as if its interval had passed (a
 // Timer event already waiting is not doubled). False when the timer is off.
 bool tickTimer(Window& w);
+// Gives every plain window the window role for screen readers (initEngine calls it).
+void installAccessibility();
 }  // namespace detail
 
 // Program-wide switches.

@@ -52,9 +52,10 @@ VxCreateSpreadsheetFn entry(QString* error) {
     if (error)
         *error = reasons.isEmpty()
                      ? QStringLiteral("Модуль связи с LibreOffice (libvexlo_uno.so) не найден: программа "
-                                      "собрана без LibreOffice SDK (пакет libreoffice-dev).")
+                                      "собрана без LibreOffice SDK.|Установите пакет "
+                                      "libreoffice-dev и соберите программу заново (./run).")
                      : QStringLiteral("Модуль связи с LibreOffice не загружается: %1.|Установите пакеты "
-                                      "libreoffice-calc и libreoffice-core.").arg(reasons.join(QStringLiteral("; ")));
+                                      "libreoffice-calc и libreoffice-gtk3.").arg(reasons.join(QStringLiteral("; ")));
     return nullptr;
 }
 
@@ -63,6 +64,11 @@ VxCreateSpreadsheetFn entry(QString* error) {
 SpreadsheetOptions& spreadsheetOptions() {
     static SpreadsheetOptions o;
     return o;
+}
+
+SpreadsheetStartHook& spreadsheetStartHook() {
+    static SpreadsheetStartHook h;
+    return h;
 }
 
 SpreadsheetReleaseHook& spreadsheetReleaseHook() {
@@ -75,8 +81,12 @@ std::unique_ptr<Spreadsheet> createSpreadsheet(QString* error) {
     VxCreateSpreadsheetFn fn = entry(&why);
     if (fn) {
         if (QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty()) {
-            why = QStringLiteral("LibreOffice не установлен: программа soffice не найдена.|Установите пакет "
-                                 "libreoffice-calc.");
+            why = QStringLiteral("LibreOffice не установлен: программа soffice не найдена.|Установите пакеты "
+                                 "libreoffice-calc и libreoffice-gtk3.");
+        } else if (!spreadsheetOptions().headless && qEnvironmentVariableIsEmpty("DISPLAY") &&
+                   qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+            why = QStringLiteral("LibreOffice негде показать книгу: программа работает без экрана (не задана "
+                                 "переменная DISPLAY).|Запустите программу в графическом сеансе.");
         } else if (Spreadsheet* s = fn(&spreadsheetOptions(), &why)) {
             return std::unique_ptr<Spreadsheet>(s);
         }

@@ -33,6 +33,9 @@ public:
     virtual bool setText(const QString& cell, const QString& text) = 0;
     // Writes a number into a cell of the first worksheet.
     virtual bool setNumber(const QString& cell, double value) = 0;
+    // Whether the application can show the open workbook in a window on the screen (a
+    // LibreOffice without a window system, or one started headless, cannot).
+    virtual bool canShow() = 0;
     // Makes the application window with the workbook visible and brings it to the front.
     virtual bool show() = 0;
     // Stores a copy of the workbook (the format follows the extension: .csv is the first sheet
@@ -50,6 +53,11 @@ SpreadsheetOptions& spreadsheetOptions();
 // a message for the user when the plugin or LibreOffice is missing or the application does not
 // start in time.
 std::unique_ptr<Spreadsheet> createSpreadsheet(QString* error);
+
+// Tests: given the spreadsheet just started, returns the one the export drives (a stand-in that
+// fails some calls); unset, the export drives the application itself.
+using SpreadsheetStartHook = std::function<std::unique_ptr<Spreadsheet>(std::unique_ptr<Spreadsheet>)>;
+SpreadsheetStartHook& spreadsheetStartHook();
 
 // Tests: called with the workbook after the export has shown it, instead of letting go at once.
 using SpreadsheetReleaseHook = std::function<void(Spreadsheet&)>;

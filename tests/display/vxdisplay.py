@@ -75,6 +75,17 @@ def _artifacts_root():
     return root
 
 
+def seed(data_dir, file, records):
+    """Adds records (dicts keyed by dictionary names, "FRM:NOMSV") to a data file, through the
+    program's own driver (vexlo-seed); the file is created when missing."""
+    seeder = os.environ.get("VEXLO_SEED") or "vexlo-seed"
+    text = "\n".join(json.dumps(r, ensure_ascii=False) for r in records) + "\n"
+    r = subprocess.run([seeder, data_dir, file], input=text.encode(), stdout=subprocess.PIPE,
+                       stderr=subprocess.PIPE, timeout=60)
+    if r.returncode != 0:
+        raise DisplayError(f"vexlo-seed {file}: {r.stderr.decode(errors='replace')}")
+
+
 def _center(rect):
     x, y, w, h = rect
     return x + w // 2, y + h // 2
@@ -252,20 +263,25 @@ class Session:
         self.wait_for(lambda: self.find_window(title_re) is None, timeout=timeout, what=f"window /{title_re}/ to close")
 
     def control(self, win_re, name, timeout=10):
-        """A control of a window: by engine name ("?OK"), else by text, object name or class."""
+        """A control of a window: by engine name ("?OK"), else by text, object name or class
+        (exactly, then as a regular expression on the text). Windows whose title matches win_re
+        are searched from the most recently opened; win_re "" searches every window."""
+
+        rx = re.compile(win_re)
 
         def look():
-            w = self.find_window(win_re)
-            if not w:
-                return None
-            ctls = w.get("controls", [])
+            # The most recently opened window first; an empty pattern matches every window.
+            wins = [w for w in reversed(self.windows()) if rx.search(w.get("title", ""))]
             for key in ("name", "text"):
-                for c in ctls:
-                    if c.get(key) and c[key].lower() == name.lower():
-                        return c
-            for c in ctls:
-                if c.get("text") and re.search(name, c["text"]):
-                    return c
+                for w in wins:
+                    for c in w.get("controls", []):
+                        if c.get(key) and c[key].lower() == name.lower():
+                            return c
+            if not name.startswith("?"):
+                for w in wins:
+                    for c in w.get("controls", []):
+                        if c.get("text") and re.search(name, c["text"]):
+                            return c
             return None
 
         return self.wait_for(look, timeout=timeout, what=f"control {name!r} in /{win_re}/")
@@ -335,10 +351,48 @@ class Session:
         time.sleep(0.05)
 
     def click_control(self, win_re, name, dx=None, dy=None, button=1, double=False):
+        """Clicks a control: at (dx, dy) from its top left corner, else in the middle of the part
+        that can be seen ("shown"); fails when none of it can be seen."""
         c = self.control(win_re, name)
         x, y, w, h = c["rect"]
-        self.click(x + (w // 2 if dx is None else dx), y + (h // 2 if dy is None else dy), button, double)
+        if dx is not None or dy is not None:
+            self.click(x + (w // 2 if dx is None else dx), y + (h // 2 if dy is None else dy), button, double)
+            return c
+        sx, sy, sw, sh = c.get("shown", c["rect"])
+        if sw <= 0 or sh <= 0:
+            raise DisplayError(f"{name} cannot be seen on the screen:\n" + self.describe())
+        self.click(sx + sw // 2, sy + sh // 2, button, double)
         return c
+
+    def drag(self, x1, y1, x2, y2, steps=8):
+        """Presses the left button at (x1, y1), moves to (x2, y2) in steps, releases it."""
+        self.move(x1, y1)
+        self._x(["xdotool", "mousedown", "1"])
+        for i in range(1, steps + 1):
+            time.sleep(0.03)
+            self.move(x1 + (x2 - x1) * i // steps, y1 + (y2 - y1) * i // steps)
+        time.sleep(0.05)
+        self._x(["xdotool", "mouseup", "1"])
+        time.sleep(0.1)
+
+    def close_mdi(self, title_re):
+        """Closes an MDI window with the close button of its title bar (or of the menu bar's
+        corner when it is maximised)."""
+        w = self.wait_window(title_re)
+        if "closeButton" not in w:
+            raise DisplayError(f"/{title_re}/ has no close button:\n" + self.describe())
+        self.click(*_center(w["closeButton"]))
+
+    def maximize_frame(self):
+        """Maximises the main frame with a double click on its title bar (openbox)."""
+        f = self.wait_for(self.frame_window, what="the main frame")
+        if f.get("maximized"):
+            return f
+        x, y, w, h = f["frame"]
+        self.click(x + w // 2, y + 6, double=True)
+        self.wait_for(lambda: (self.frame_window() or {}).get("maximized"), what="the frame to be maximised")
+        self.settle()
+        return self.frame_window()
 
     def click_row(self, win_re, list_name, row_index, double=False, column_x=None):
         """Clicks a row of a list (by its index in the list), which must be on the screen."""
@@ -359,6 +413,13 @@ class Session:
         if not top:
             raise DisplayError(f"no menu {path[0]!r}:\n" + self.describe())
         self.click(*_center(top["rect"]))
+        if len(path) > 1:
+            try:
+                self.wait_for(lambda: any(w.get("kind") == "menu" for w in self.windows()), timeout=2, what="the menu")
+            except DisplayError:  # the click came before the window took input: once more
+                frame = self.frame_window()
+                top = next(m for m in frame.get("menus", []) if path[0].lower() in m["text"].lower())
+                self.click(*_center(top["rect"]))
         for item in path[1:]:
             def find():
                 for w in reversed(self.windows()):

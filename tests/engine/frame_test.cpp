@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDialog>
 #include <QHelpEvent>
@@ -219,4 +220,31 @@ TEST_F(Frame, TheHarnessTypesIntoAnMdiChildOfTheFrame) {
     EXPECT_EQ(activeThread(), child);
     h.click("?CANCEL");
     EXPECT_TRUE(h.waitEnd(child));
+}
+
+// Screen readers see every window, the frame, an MDI child, a dialog and a plain widget shown as
+// a window (as the help viewer and the print preview are), as a window named by its title.
+TEST_F(Frame, EveryWindowHasTheWindowRoleAndItsTitle) {
+    int frame = open(":/test/frame.lay");
+    open(":/test/form.lay");
+    open(":/test/dialog.lay");
+    QWidget plain(nullptr, Qt::Window);
+    plain.setWindowTitle(QStringLiteral("Справка"));
+    plain.show();
+    h.idle();
+    std::vector<QWidget*> windows{Window::frame()->outer(), &plain};
+    for (QMdiSubWindow* s : Window::frame()->mdiArea()->subWindowList()) windows.push_back(s);
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->isVisible() && top->windowTitle() == QStringLiteral("Проверка")) windows.push_back(top);
+    ASSERT_EQ(windows.size(), 4u);
+    for (QWidget* w : windows) {
+        SCOPED_TRACE(w->windowTitle().toStdString());
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a->role(), QAccessible::Window);
+        EXPECT_EQ(a->text(QAccessible::Name), w->windowTitle());
+        EXPECT_FALSE(w->windowTitle().isEmpty());
+    }
+    POST(ev::CloseWindow, 0, frame);
+    EXPECT_TRUE(h.waitEnd(frame));
 }

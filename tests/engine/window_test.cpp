@@ -196,6 +196,11 @@ TEST_F(Windows, EntriesAreBoundThroughTheRegistry) {
     h.fill(3, QStringLiteral("12a"));
     EXPECT_EQ(T().COUNT.toInt(), 12);
     EXPECT_EQ(take(ev::Rejected), (std::vector<Ev>{{ev::Rejected, 3, 0}}));
+    // The user is told why, and the field has the focus again.
+    ASSERT_EQ(h.dialogs().size(), 1u);
+    EXPECT_TRUE(h.dialogs()[0].text.contains(QStringLiteral("«12a»")));
+    ASSERT_TRUE(h.answer(btn::Ok));
+    EXPECT_EQ(h.focus(), 3);
     // Leaving a field without a change raises nothing.
     log.clear();
     h.select(2);

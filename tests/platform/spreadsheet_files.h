@@ -58,18 +58,76 @@ public:
         return book;
     }
 
+    // A workbook `name`.fods (flat OpenDocument, written here: no soffice run) with the header
+    // rows. The first sheet is protected and every cell open for writing except those in `locked`
+    // ("C7"), which the application refuses to change.
+    QString makeFlatWorkbook(const QString& name, const QStringList& locked = {}) {
+        auto esc = [](QString t) {
+            return t.replace(QLatin1Char('&'), QLatin1String("&amp;")).replace(QLatin1Char('<'), QLatin1String("&lt;"));
+        };
+        QString rows;
+        const auto& header = headerRows();
+        for (int r = 1; r <= 12; ++r) {
+            rows += QLatin1String("<table:table-row>");
+            for (int c = 0; c < 8; ++c) {
+                const QString at = QChar(QLatin1Char('A' + c)) + QString::number(r);
+                const QString style = locked.contains(at) ? QStringLiteral(" table:style-name=\"locked\"") : QString();
+                const QString t = r <= int(header.size()) ? header[r - 1].value(c) : QString();
+                if (at == QLatin1String("C7"))
+                    rows += QStringLiteral("<table:table-cell table:number-matrix-columns-spanned=\"1\" table:number-matrix-rows-spanned=\"2\" table:formula=\"of:=[.A1:.A2]\" office:value-type=\"string\"><text:p>x</text:p></table:table-cell>");
+                else if (at == QLatin1String("C8"))
+                    rows += QStringLiteral("<table:covered-table-cell office:value-type=\"string\"><text:p>y</text:p></table:covered-table-cell>");
+                else if (t.isEmpty())
+                    rows += QStringLiteral("<table:table-cell%1/>").arg(style);
+                else
+                    rows += QStringLiteral("<table:table-cell%1 office:value-type=\"string\"><text:p>%2</text:p></table:table-cell>")
+                                .arg(style, esc(t));
+            }
+            rows += QLatin1String("</table:table-row>");
+        }
+        const QString xml = QStringLiteral(
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+            "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" "
+            "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+            "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" office:version=\"1.2\" "
+            "office:mimetype=\"application/vnd.oasis.opendocument.spreadsheet\">"
+            "<office:automatic-styles>"
+            "<style:style style:name=\"open\" style:family=\"table-cell\"><style:table-cell-properties style:cell-protect=\"none\"/></style:style>"
+            "<style:style style:name=\"locked\" style:family=\"table-cell\"><style:table-cell-properties style:cell-protect=\"protected\"/></style:style>"
+            "</office:automatic-styles><office:body><office:spreadsheet>"
+            "<table:table table:name=\"%1\" table:protected=\"%2\">"
+            "<table:table-column table:number-columns-repeated=\"8\" table:default-cell-style-name=\"open\"/>%3"
+            "</table:table></office:spreadsheet></office:body></office:document>\n")
+                                .arg(QString::fromUtf8("Лист1"), locked.isEmpty() ? QStringLiteral("false") : QStringLiteral("true"), rows);
+        const QString path = dir.filePath(name + QStringLiteral(".fods"));
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly)) return {};
+        f.write(xml.toUtf8());
+        return path;
+    }
+
     // The spreadsheet application, headless, with a profile of its own in the temporary directory.
     std::unique_ptr<vx::platform::Spreadsheet> start(QString* error) {
         useHeadless();
         return vx::platform::createSpreadsheet(error);
     }
-    // The options alone, for a spreadsheet that the export starts.
-    void useHeadless() {
+    // The options alone, for a spreadsheet that the export starts: headless, or with its windows
+    // on the display (DISPLAY) as the user gets it.
+    void useHeadless(bool headless = true) {
         vx::platform::SpreadsheetOptions& o = vx::platform::spreadsheetOptions();
-        o.headless = true;
-        o.profileDir = dir.filePath(QStringLiteral("profile"));
+        o.headless = headless;
+        o.profileDir = profile();
         o.startTimeoutMs = 90000;
         o.callTimeoutMs = 60000;
+    }
+
+    // One LibreOffice profile for the whole test program, for the conversions and the automation
+    // alike: LibreOffice makes it on its first start, slowly, and a Calc window opened on a profile
+    // still being made may crash.
+    static QString profile() {
+        static QTemporaryDir dir;
+        return dir.path();
     }
 
     // A CSV file (comma, double quotes, UTF-8) as rows of cells.
@@ -105,7 +163,7 @@ public:
 private:
     // One soffice run for a conversion, with a profile of its own, killed after two minutes.
     bool soffice(QStringList args) {
-        args.prepend(QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("convprofile")));
+        args.prepend(QStringLiteral("-env:UserInstallation=file://") + profile());
         args.prepend(QStringLiteral("--norestore"));
         args.prepend(QStringLiteral("--headless"));
         QProcess p;

@@ -50,6 +50,10 @@ TEST_F(SpreadsheetTest, WritesTextAndNumbersByNameAndLeavesTheRestAlone) {
         EXPECT_TRUE(s->setText(QStringLiteral("H6"), QStringLiteral("01.03.2024")));
         EXPECT_FALSE(s->setText(QStringLiteral("no such cell"), QStringLiteral("x")));
         EXPECT_FALSE(s->error().isEmpty());
+        // Without a window system the workbook cannot be shown; asking does not end the application.
+        EXPECT_FALSE(s->canShow());
+        EXPECT_TRUE(s->error().contains(QString::fromUtf8("без оконной системы"))) << s->error().toStdString();
+        EXPECT_FALSE(s->show());
         const QString copy = files.dir.filePath(QStringLiteral("copy_%1.csv").arg(QString::fromLatin1(format)));
         ASSERT_TRUE(s->storeCopy(copy)) << s->error().toStdString();
         s->terminate();

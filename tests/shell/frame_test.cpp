@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -417,6 +418,12 @@ TEST_F(Shell, ChoosingThePrinterOpensThePrinterSetUp) {
             dlg = d;
     ASSERT_NE(dlg, nullptr);
     EXPECT_TRUE(vx::eng::threadAlive(main_));  // the frame goes on while the dialog is open
+    // Qt's own texts are Russian: no button of the dialog reads "Print" or "Cancel".
+    QStringList buttons;
+    for (QAbstractButton* b : dlg->findChildren<QAbstractButton*>()) buttons << b->text().remove(QLatin1Char('&'));
+    EXPECT_TRUE(buttons.contains(QStringLiteral("Отмена"))) << buttons.join(QLatin1Char('|')).toStdString();
+    EXPECT_FALSE(buttons.contains(QStringLiteral("Print")));
+    EXPECT_FALSE(buttons.contains(QStringLiteral("Cancel")));
     dlg->reject();
     h.idle();
 }

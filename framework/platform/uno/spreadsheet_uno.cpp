@@ -24,7 +24,15 @@
 #include <utility>
 #include <vector>
 
+#include <com/sun/star/awt/SystemDependentXWindow.hpp>
+#include <com/sun/star/awt/XSystemDependentWindowPeer.hpp>
+#include <com/sun/star/awt/PosSize.hpp>
+#include <com/sun/star/awt/Rectangle.hpp>
+#include <com/sun/star/awt/XToolkit.hpp>
 #include <com/sun/star/awt/XTopWindow.hpp>
+#include <com/sun/star/awt/XTopWindow2.hpp>
+#include <com/sun/star/awt/XWindow2.hpp>
+#include <com/sun/star/awt/XWindowPeer.hpp>
 #include <com/sun/star/awt/XWindow.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
@@ -38,6 +46,7 @@
 #include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/lang/SystemDependent.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/lang/XMultiComponentFactory.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
@@ -109,6 +118,11 @@ Reference<uno::XComponentContext> localContext(QString* error) {
     return ctx;
 }
 
+QString noWindowSystem() {
+    return QStringLiteral("LibreOffice запущен без оконной системы и не может показать книгу на экране: установите "
+                          "пакеты libreoffice-calc и libreoffice-gtk3 (вместо libreoffice-calc-nogui).");
+}
+
 class CalcSpreadsheet final : public vx::platform::Spreadsheet {
 public:
     explicit CalcSpreadsheet(const vx::platform::SpreadsheetOptions& o) : opt_(o) {}
@@ -134,6 +148,7 @@ public:
                 return false;
             }
             doc_ = doc;
+            filter_.clear();
             // A file LibreOffice does not know as a workbook may still open, as text read into a
             // sheet: only a spreadsheet document loaded by a workbook filter counts.
             Reference<sheet::XSpreadsheetDocument> sdoc(doc, UNO_QUERY);
@@ -160,6 +175,7 @@ public:
                 return false;
             }
             sheet_.set(sheets->getByIndex(0), UNO_QUERY_THROW);
+            filter_ = filter;
             return true;
         });
     }
@@ -179,16 +195,48 @@ public:
         });
     }
 
-    bool show() override {
-        if (opt_.headless) return !dead_ && doc_.is();  // no display: nothing to show (and asking crashes soffice)
+    bool canShow() override {
         return call([&] {
-            Reference<frame::XModel> model(doc_, UNO_QUERY_THROW);
-            Reference<frame::XFrame> fr = model->getCurrentController()->getFrame();
+            if (!hasWindowSystem()) {
+                error_ = noWindowSystem();
+                return false;
+            }
+            return true;
+        });
+    }
+
+    bool show() override {
+        return call([&] {
+            // Asking a LibreOffice without a window system to show a window ends it, and the
+            // workbook with it.
+            if (!hasWindowSystem()) {
+                error_ = noWindowSystem();
+                return false;
+            }
+            Reference<frame::XFrame> fr = frame();
             Reference<awt::XWindow> win = fr->getContainerWindow();
+            // A workbook loaded hidden has a window of no real size: give it the screen.
+            const awt::Rectangle now = win->getPosSize();
+            Reference<awt::XWindowPeer> peer(win, UNO_QUERY);
+            if (peer.is() && (now.Width < 400 || now.Height < 300)) {
+                const awt::Rectangle area = peer->getToolkit()->getWorkArea();
+                if (area.Width > 0 && area.Height > 0)
+                    win->setPosSize(area.X, area.Y, area.Width, area.Height, awt::PosSize::POSSIZE);
+            }
             win->setVisible(true);
+            Reference<awt::XTopWindow2> top2(win, UNO_QUERY);
+            if (top2.is()) top2->setIsMaximized(true);
             fr->activate();
             Reference<awt::XTopWindow> top(win, UNO_QUERY);
             if (top.is()) top->toFront();
+            // The window counts as shown once the application has lived with it for a moment and
+            // still answers: a crash right after showing must not pass for a shown workbook.
+            for (int i = 0; i < 20 && alive(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            Reference<awt::XWindow2> shown(win, UNO_QUERY);
+            if (!alive() || (shown.is() && !shown->isVisible())) {
+                error_ = QStringLiteral("LibreOffice не показал окно с книгой.");
+                return false;
+            }
             return true;
         });
     }
@@ -197,10 +245,13 @@ public:
         return call([&] {
             Reference<frame::XStorable> st(doc_, UNO_QUERY_THROW);
             const QString abs = QFileInfo(path).absoluteFilePath();
+            // A copy in the workbook's own format, unless it is asked for as CSV.
             uno::Sequence<beans::PropertyValue> args;
             if (abs.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
                 args = props({prop("FilterName", uno::Any(OUString("Text - txt - csv (StarCalc)"))),
                               prop("FilterOptions", uno::Any(OUString("44,34,76,1")))});
+            else if (!filter_.isEmpty())
+                args = props({prop("FilterName", uno::Any(ou(filter_)))});
             st->storeToURL(ou(QUrl::fromLocalFile(abs).toString(QUrl::FullyEncoded)), args);
             return true;
         });
@@ -224,6 +275,22 @@ public:
     QString error() const override { return error_; }
 
 private:
+    Reference<frame::XFrame> frame() {
+        Reference<frame::XModel> model(doc_, UNO_QUERY);
+        if (!model.is()) throw uno::RuntimeException("no workbook is open");
+        return model->getCurrentController()->getFrame();
+    }
+
+    // Whether the workbook's window belongs to a real window system: LibreOffice built without
+    // one (libreoffice-core-nogui) or started headless gives its windows no display.
+    bool hasWindowSystem() {
+        Reference<awt::XSystemDependentWindowPeer> peer(frame()->getContainerWindow(), UNO_QUERY);
+        if (!peer.is()) return false;
+        awt::SystemDependentXWindow xw;
+        const uno::Any h = peer->getWindowHandle(uno::Sequence<sal_Int8>(16), lang::SystemDependent::SYSTEM_XWINDOW);
+        return (h >>= xw) && xw.DisplayPointer != 0;
+    }
+
     Reference<table::XCell> cellAt(const QString& name) {
         if (!sheet_.is()) throw uno::RuntimeException("no workbook is open");
         Reference<table::XCellRange> range(sheet_, UNO_QUERY_THROW);
@@ -338,6 +405,7 @@ private:
     Reference<uno::XInterface> desktop_;
     Reference<lang::XComponent> doc_;
     Reference<sheet::XSpreadsheet> sheet_;
+    QString filter_;  // the import filter the workbook was opened with
 
     std::thread watchdog_;
     std::mutex m_;
