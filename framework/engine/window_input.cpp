@@ -368,7 +368,7 @@ bool WindowImpl::eventFilter(QObject* o, QEvent* e) {
     case QEvent::StatusTip:
         // The frame's status zones show the messages themselves (the focused control's, the
         // highlighted menu's or item's); Qt's passing hover text would cover them.
-        return mw != nullptr;
+        return desc->kind == WinKind::Frame;  // (not mw: this may come while the frame is destroyed)
     case QEvent::Close:
         if (!closed) {
             e->ignore();
