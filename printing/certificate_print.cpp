@@ -2,14 +2,8 @@
 
 #include <memory>
 
-#include "framework/classlib/help.h"
-#include "framework/classlib/highlight.h"
-#include "framework/classlib/procframe.h"
-#include "framework/classlib/processclass.h"
-#include "framework/classlib/reportmanager.h"
-#include "framework/engine/vars.h"
+#include "framework/classlib/reportprocedure.h"
 #include "framework/platform/fonts.h"
-#include "framework/report/layoutfile.h"
 #include "framework/types/codepage.h"
 #include "framework/types/refs.h"
 #include "shell/dictionary.h"
@@ -21,7 +15,6 @@ namespace vexlo::printing {
 
 namespace {
 
-namespace ev = vx::eng::ev;
 using vx::Level::Benign;
 
 constexpr int kDetailBand = 1;
@@ -46,102 +39,44 @@ QString fieldOf(const QString& controlName) {
     return n.toUpper();
 }
 
-class ThisReport : public vx::ProcessClass {
+class ThisWindow : public vx::ReportProcedure {
 public:
-    vx::rpt::Report* Target = nullptr;
-
-    int TakeRecord() override {
-        readFirstLayout();
-        placeControls(*Target);
-        const int level = vx::ProcessClass::TakeRecord();
-        Target->print(kDetailBand);
-        return level;
-    }
-};
-
-class ThisWindow : public vx::ReportManager {
-public:
-    ThisWindow(const PrintSide& side, vx::rpt::Report& report) : side_(side), report_(report) {}
-
-    int Init() override {
-        Errors = vx::ProcedureErrors();
-        if (Errors) Errors->SetProcedureName(QString::fromLatin1(side_.name));
-        named_ = Errors != nullptr;
-        Request = vx::eng::GLOBALREQUEST;
-        OriginalRequest = Request;
-        if (int level = vx::ReportManager::Init()) return level;
-        FirstField = 1;
-        VCRRequest = vx::eng::VCRREQUEST.ptr();
-        // The certificate is the one selected when the print started: the filter reads this copy,
-        // so a selection that moves on in the register while the file is read changes nothing.
-        nform_ = NFORM;
-        View.Bindings().bind("nform", vx::ref(nform_));
-        vx::eng::GLOBALREQUEST = 0;
-        vx::eng::GLOBALRESPONSE = 0;
-        RELATE_LAST->Open();
-        RELATE_FORMA1->SetOpenRelated();
-        RELATE_FORMA1->Open();
-        FilesOpened = true;
-        Open(QString::fromLatin1(side_.progress));
-        if (vx::IniClass* ini = vx::ProcedureIni()) ini->Fetch(QString::fromLatin1(side_.name), Win());
-        Win().setTimer(10);
-        Step.Init();
-        THISREPORT.Target = &report_;
-        View.Init(*RELATE_FORMA1->Me);
-        const vx::FieldDesc* nomsv = FORMA1_DESC.find("FRM:NOMSV");
-        THISREPORT.Init(View, *RELATE_FORMA1, vx::progress::Percent, &progress_, &Step,
-                    vx::VarRef::of(*nomsv, static_cast<FRM_RECORD*>(&*FRM)));
-        THISREPORT.AddSortOrder(FRM_K1);
-        THISREPORT.SetFilter("nform=FRM:nomsv");
-        InitReportAndPreview(THISREPORT, report_, Preview, vx::ProcedureIni(), true);
-        Help = std::make_unique<vx::HelpClass>();
-        Help->Init(*this, QString(), vx::eng::key::F12);
-        return Benign;
-    }
-
-    int Kill() override {
-        if (int level = vx::ReportManager::Kill()) return level;
-        if (FilesOpened) {
-            RELATE_LAST->Close();
-            RELATE_FORMA1->Close();
-            FilesOpened = false;
-        }
-        if (Opened())
-            if (vx::IniClass* ini = vx::ProcedureIni()) ini->Update(QString::fromLatin1(side_.name), Win());
-        Step.Kill();
-        THISREPORT.Kill();
-        if (named_ && Errors) Errors->SetProcedureName();
-        named_ = false;
-        if (Help) {
-            Help->Kill();
-            Help.reset();
-        }
-        return Benign;
+    ThisWindow(const PrintSide& side, vx::rpt::Report& report)
+        : ReportProcedure(QString::fromLatin1(side.name), QString::fromLatin1(side.progress), *RELATE_FORMA1, report) {
+        AlsoOpen = {&*RELATE_LAST};
+        MaximizePreview = true;
+        THISREPORT.DetailBand = kDetailBand;
+        // The record step places every control from the first layout before the page prints.
+        THISREPORT.BeforeDetail = [&report] {
+            readFirstLayout();
+            placeControls(report);
+        };
+        step_.Init();
+        Step = &step_;
+        if (const vx::FieldDesc* nomsv = FORMA1_DESC.find("FRM:NOMSV"))
+            ProgressField = vx::VarRef::of(*nomsv, static_cast<FRM_RECORD*>(&*FRM));
     }
 
     int OpenReport() override {
         if (readingHook()) readingHook()();
-        return vx::ReportManager::OpenReport();
+        return vx::ReportProcedure::OpenReport();
     }
 
-    int TakeSelected() override {
-        if (Opened()) Highlight.Select(Win(), Win().field());
-        return vx::ReportManager::TakeSelected();
+protected:
+    void BindNames(vx::Evaluator& e) override {
+        // The certificate is the one selected when the print started: the filter reads this copy,
+        // so a selection that moves on in the register while the file is read changes nothing.
+        nform_ = NFORM;
+        e.bind("nform", vx::ref(nform_));
     }
-
-    vx::ViewClass View;
-    ThisReport THISREPORT;
-    vx::StepRealClass Step;
-    vx::PrintPreviewClass Preview;
-    vx::FocusHighlight Highlight;
-    std::unique_ptr<vx::HelpClass> Help;
+    void SetupProcess() override {
+        THISREPORT.AddSortOrder(FRM_K1);
+        THISREPORT.SetFilter("nform=FRM:nomsv");
+    }
 
 private:
-    const PrintSide& side_;
-    vx::rpt::Report& report_;
+    vx::StepRealClass step_;
     vx::DEC<5, 0> nform_;
-    std::uint8_t progress_ = 0;
-    bool named_ = false;
 };
 
 }  // namespace
@@ -226,8 +161,9 @@ void placeControls(vx::rpt::Report& report) {
 }
 
 void runCertificatePrint(const PrintSide& side) {
-    vx::rpt::Report report =
-        vx::rpt::loadReport(QString::fromLatin1(side.report), [](std::string_view name) { return vx::eng::vars::find(name); });
+    vx::rpt::Report report = vx::loadProcedureReport(QString::fromLatin1(side.report));
+    // The blank's lines are kept in place by the entry window's counter, not cut here.
+    report.setClipText(false);
     auto window = std::make_unique<ThisWindow>(side, report);
     vx::eng::GLOBALRESPONSE = std::uint8_t(window->Run());
 }

@@ -14,9 +14,12 @@ namespace vexlo {
 
 namespace {
 
-// The font of the first layout: the one the prints' text controls are declared with.
+// The font of the first layout: the typeface and style the prints' text controls are declared
+// with, at 10 points rather than their 11: the entry window's general size spin runs from 4 to 10,
+// its characters-left counter knows every line's capacity at 10, and a line filled to that
+// capacity stays within its place on the blank.
 constexpr const char* kTypeface = "Times New Roman CYR";
-constexpr int kFontSize = 11;
+constexpr int kFontSize = 10;
 constexpr int kFontStyle = 700;
 constexpr int kCharset = 204;
 

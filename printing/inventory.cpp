@@ -2,8 +2,8 @@
 
 #include <memory>
 
+#include "framework/classlib/reportprocedure.h"
 #include "framework/types/refs.h"
-#include "printing/report_frame.h"
 #include "shell/dictionary.h"
 #include "shell/globals.h"
 #include "shell/records.h"
@@ -13,16 +13,12 @@ namespace vexlo::printing {
 
 namespace {
 
-class ThisWindow final : public ReportFrame {
+class ThisWindow final : public vx::ReportProcedure {
 public:
     ThisWindow(const Inventory& inventory, vx::rpt::Report& report)
-        : ReportFrame(QString::fromLatin1(inventory.name), QString::fromLatin1(inventory.progress), *RELATE_ANIM,
-                      report) {
+        : ReportProcedure(QString::fromLatin1(inventory.name), QString::fromLatin1(inventory.progress), *RELATE_ANIM,
+                          report) {
         THISREPORT.DetailBand = report.find(QStringLiteral("?DETAIL"));
-        GroupHeader = report.find(QStringLiteral("?GROUPHEADER"));
-        GroupFooter = report.find(QStringLiteral("?GROUPFOOTER"));
-        BreakValue = [] { return vx::Decimal(ANI->NFORM).toString(); };
-        SortValues = [] { return std::vector<vx::Decimal>{vx::Decimal(ANI->NPP)}; };  // "+ani:npp"
         MaximizePreview = true;
     }
 
@@ -32,13 +28,15 @@ protected:
         THISREPORT.AddSortOrder(0);
         THISREPORT.AppendOrder("+ani:npp");
         THISREPORT.SetFilter("nform=ani:nform");
+        AddBreak([] { return vx::Decimal(ANI->NFORM).toString(); }, report_.find(QStringLiteral("?GROUPHEADER")),
+                 report_.find(QStringLiteral("?GROUPFOOTER")));
     }
 };
 
 }  // namespace
 
 void runInventory(const Inventory& inventory) {
-    vx::rpt::Report report = loadProcedureReport(QString::fromLatin1(inventory.report));
+    vx::rpt::Report report = vx::loadProcedureReport(QString::fromLatin1(inventory.report));
     auto window = std::make_unique<ThisWindow>(inventory, report);
     vx::eng::GLOBALRESPONSE = std::uint8_t(window->Run());
 }

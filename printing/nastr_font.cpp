@@ -21,11 +21,21 @@ std::string cyrillicTypeface(std::string_view chosen) {
 
 bool chooseLayoutFont(const QString& title, LAS_RECORD& las) {
     vx::eng::FontChoice f;
-    f.typeface = vx::cp::fromCp1251(TYPEFACE.view());
-    f.size = FONTSIZE.get();
-    f.color = FONTCOLOR.get();
-    f.style = FONTSTYLE.get();
-    f.charset = CHARSET.get();
+    if (TYPEFACE.isBlank()) {
+        // No choice yet in this run: the dialog starts from the layout's own font, so that what
+        // the user does not touch (the colour, the character set) is kept, not reset to zero.
+        f.typeface = vx::cp::fromCp1251(las.TYPEFACE.view()).trimmed();
+        f.size = las.FONTSIZE.get();
+        f.color = las.FONTCOLOR.get();
+        f.style = las.FONTSTYLE.get();
+        f.charset = las.CHARSET.get();
+    } else {
+        f.typeface = vx::cp::fromCp1251(TYPEFACE.view());
+        f.size = FONTSIZE.get();
+        f.color = FONTCOLOR.get();
+        f.style = FONTSTYLE.get();
+        f.charset = CHARSET.get();
+    }
     // Cancelling keeps the layout's font: taking the dialog's untouched start values would put a
     // blank typeface and size 0 into the layout before the first choice of the run.
     if (!vx::eng::FONTDIALOG(title, f)) return false;

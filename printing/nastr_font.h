@@ -20,7 +20,8 @@ QString fontCaption(const LAS_RECORD& las);
 std::string cyrillicTypeface(std::string_view chosen);
 
 // The font dialog under `title`, starting from the globals TYPEFACE, FONTSIZE, FONTCOLOR,
-// FONTSTYLE and CHARSET (the last choice of this run; blank and zero before the first). When the
+// FONTSTYLE and CHARSET (the last choice of this run; before the first, from the layout's own
+// font). When the
 // user confirms, the choice goes into those globals and into the layout's five font fields (the
 // typeface by the Cyrillic name rule) and the result is true. A cancelled dialog changes nothing.
 bool chooseLayoutFont(const QString& title, LAS_RECORD& las);

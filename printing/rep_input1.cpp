@@ -9,8 +9,8 @@
 
 #include <memory>
 
+#include "framework/classlib/reportprocedure.h"
 #include "framework/types/refs.h"
-#include "printing/report_frame.h"
 #include "shell/dictionary.h"
 #include "shell/globals.h"
 #include "shell/procedures.h"
@@ -19,17 +19,11 @@
 
 namespace {
 
-class ThisWindow final : public vexlo::printing::ReportFrame {
+class ThisWindow final : public vx::ReportProcedure {
 public:
     explicit ThisWindow(vx::rpt::Report& report)
-        : ReportFrame(QStringLiteral("Rep_input1"), QStringLiteral(":/reports/rep_input1.lay"), *RELATE_FORMA1, report) {
+        : ReportProcedure(QStringLiteral("Rep_input1"), QStringLiteral(":/reports/rep_input1.lay"), *RELATE_FORMA1, report) {
         THISREPORT.DetailBand = report.find(QStringLiteral("?DETAIL"));
-        GroupFooter = report.find(QStringLiteral("?GROUPFOOTER"));
-        BreakValue = [] { return Z2.str(); };
-        // "+FRM:datavv,+FRM:nomsv"
-        SortValues = [] {
-            return std::vector<vx::Decimal>{vx::Decimal(std::int32_t(FRM->DATAVV)), vx::Decimal(FRM->NOMSV)};
-        };
     }
 
 protected:
@@ -42,13 +36,14 @@ protected:
         THISREPORT.AddSortOrder(0);
         THISREPORT.AppendOrder("+FRM:datavv,+FRM:nomsv");
         THISREPORT.SetFilter("(d1<=frm:datavv) and (d2>=frm:datavv) and (comment=frm:comment)");
+        AddBreak([] { return Z2.str(); }, 0, report_.find(QStringLiteral("?GROUPFOOTER")));
     }
 };
 
 }  // namespace
 
 void REP_INPUT1() {
-    vx::rpt::Report report = vexlo::printing::loadProcedureReport(QStringLiteral(":/reports/rep_input1.rpt"));
+    vx::rpt::Report report = vx::loadProcedureReport(QStringLiteral(":/reports/rep_input1.rpt"));
     auto window = std::make_unique<ThisWindow>(report);
     vx::eng::GLOBALRESPONSE = std::uint8_t(window->Run());
 }

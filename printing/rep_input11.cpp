@@ -13,10 +13,9 @@
 
 #include <memory>
 
+#include "framework/classlib/reportprocedure.h"
 #include "framework/classlib/steps.h"
-#include "framework/types/codepage.h"
 #include "framework/types/refs.h"
-#include "printing/report_frame.h"
 #include "shell/dictionary.h"
 #include "shell/globals.h"
 #include "shell/procedures.h"
@@ -25,26 +24,14 @@
 
 namespace {
 
-class ThisWindow final : public vexlo::printing::ReportFrame {
+class ThisWindow final : public vx::ReportProcedure {
 public:
     explicit ThisWindow(vx::rpt::Report& report)
-        : ReportFrame(QStringLiteral("Rep_input11"), QStringLiteral(":/reports/rep_input11.lay"), *RELATE_FORMA1,
-                      report) {
+        : ReportProcedure(QStringLiteral("Rep_input11"), QStringLiteral(":/reports/rep_input11.lay"), *RELATE_FORMA1,
+                          report) {
         THISREPORT.DetailBand = report.find(QStringLiteral("?DETAIL"));
-        GroupHeader = report.find(QStringLiteral("?GROUPHEADER"));
-        GroupFooter = report.find(QStringLiteral("?GROUPFOOTER"));
-        BreakValue = [] { return FRM->F2.str(); };
-        // FRM:K2 first (the reading comes in its order: a new recipient, case-blind, is the next
-        // group), then "+FRM:datavv,+FRM:nomsv".
-        SortValues = [this] {
-            const std::string key = vx::cp::upper1251(FRM->F2.str());
-            if (groups_ == 0 || key != lastKey_) {
-                ++groups_;
-                lastKey_ = key;
-            }
-            return std::vector<vx::Decimal>{vx::Decimal(groups_), vx::Decimal(std::int32_t(FRM->DATAVV)),
-                                            vx::Decimal(FRM->NOMSV)};
-        };
+        // The counterparty of the certificate, before its band prints.
+        THISREPORT.BeforeDetail = [this] { fetchCounterparty(); };
         // The progress bar follows the recipient's name along the key.
         step_.Init(5, 3);
         Step = &step_;
@@ -59,16 +46,16 @@ public:
             THISREPORT.SetFilter(expression);
             GLO_REPORTQUERYRESULT = "";
         }
-        return ReportFrame::OpenReport();
+        return ReportProcedure::OpenReport();
     }
 
     void Reset(bool force) override {
         fetchCounterparty();
-        ReportFrame::Reset(force);
+        ReportProcedure::Reset(force);
     }
 
     void Update() override {
-        ReportFrame::Update();
+        ReportProcedure::Update();
         fetchCounterparty();
     }
 
@@ -78,10 +65,12 @@ protected:
         e.bind("d2", vx::ref(D2));
     }
     void SetupProcess() override {
+        // FRM:K2 first (the recipient, case-blind), then the order text.
         THISREPORT.AddSortOrder(FRM_K2);
         THISREPORT.AppendOrder("+FRM:datavv,+FRM:nomsv");
+        AddBreak([] { return FRM->F2.str(); }, report_.find(QStringLiteral("?GROUPHEADER")),
+                 report_.find(QStringLiteral("?GROUPFOOTER")));
     }
-    void AfterRead() override { fetchCounterparty(); }
 
 private:
     // The outer join: the counterparty whose name is the recipient, or a cleared buffer.
@@ -91,14 +80,12 @@ private:
     }
 
     vx::StepStringClass step_;
-    std::string lastKey_;
-    long long groups_ = 0;
 };
 
 }  // namespace
 
 void REP_INPUT11() {
-    vx::rpt::Report report = vexlo::printing::loadProcedureReport(QStringLiteral(":/reports/rep_input11.rpt"));
+    vx::rpt::Report report = vx::loadProcedureReport(QStringLiteral(":/reports/rep_input11.rpt"));
     auto window = std::make_unique<ThisWindow>(report);
     vx::eng::GLOBALRESPONSE = std::uint8_t(window->Run());
 }

@@ -158,14 +158,19 @@ int BRW1Class::SetSort(int order, bool force) {
 }
 
 // The certificate order: the fuzzy order after "Найти" with a text, the tab's order otherwise.
+// "Найти" shows the best match as the first row, highlighted; "Очистить" and a tab change start
+// the list at the top of its order.
 int BRW1Class::ResetSort(bool force) {
     if (w_.WindowPtr()) {
         vx::eng::Window& win = w_.Win();
         const bool accepted = win.event() == ev::Accepted;
         if (accepted && win.field() == FUZZYGO && !w_.FuzzyQuery12.isBlank()) {
             FUZZYMATCHED = 1;
+            StartAtTop();
             return SetSort(w_.FuzzySortOrder, force);
         }
+        if ((accepted && win.field() == FUZZYCLEAR) || (win.event() == ev::NewSelection && win.field() == CURRENTTAB))
+            StartAtTop();
         if (accepted && win.field() == FUZZYCLEAR) {
             FUZZYMATCHED = 0;
             w_.FuzzyQuery12.clear();
@@ -322,7 +327,7 @@ void ThisWindow::DefineListStyles() {
     BRW1_LOC4.Init(0, frm("FRM:F2"), true);
     BRW1.AddLocator(&BRW1_LOC4);
     for (int c = 1; c <= 10; ++c) BRW1.AddField(frm(kCertColumns[c - 1]), certField(c));
-    BRW1.SetPositionField(52);
+    BRW1.SetPositionField(53);  // VIEWPOSITION, after MARK (52)
 
     BRW2.AddSortOrder(ANI_K1);
     BRW2.AddRange(ani("ANI:NFORM"), frmNomsv, &BRW1);
@@ -531,6 +536,8 @@ int ThisWindow::TakeFieldEvent() {
         KOL_AGENT = static_cast<long long>(ACCESS_KAGENT->Records());
         F2 = KAG->NAME;
         w.setProp(INSERT_3, Prop::Disable, F2.isBlank());
+        w.display(KAG_ID);
+        w.display(KAG_NAME_2);
         if (alert && w.keycode() == key::CtrlMouseLeft) BRW11.SortLoadedRows("-KAG:name");
         if (alert && w.keycode() == key::CtrlMouseRight) BRW11.SortLoadedRows("+KAG:name");
         w.display(KOL_AGENT_);

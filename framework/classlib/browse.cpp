@@ -4,6 +4,7 @@
 #include <cstring>
 #include <deque>
 
+#include "framework/classlib/ordertext.h"
 #include "framework/engine/threads.h"
 #include "framework/types/codepage.h"
 #include "framework/types/values.h"
@@ -21,59 +22,7 @@ Evaluator& ThreadEvaluator() {
 
 namespace {
 
-// Three-way comparison of two values: numbers by value, texts without case, trailing blanks
-// ignored; a number sorts before a text.
-int compareValues(const Value& a, const Value& b) {
-    if (a.isNumber() && b.isNumber()) {
-        auto c = a.num() <=> b.num();
-        return c < 0 ? -1 : c > 0 ? 1 : 0;
-    }
-    if (a.isNumber() != b.isNumber()) return a.isNumber() ? -1 : 1;
-    return cp::compareNoCase1251(clip(a.str()), clip(b.str()));
-}
-
-Value valueOf(const VarRef& v) {
-    if (v.isText()) return Value::text(v.text());
-    return Value(v.number());
-}
-
 int compareRefs(const VarRef& a, const VarRef& b) { return compareValues(valueOf(a), valueOf(b)); }
-
-// Splits an order text at its top-level commas; each part with its direction.
-std::vector<std::pair<std::string, bool>> splitOrder(const std::string& text) {
-    std::vector<std::pair<std::string, bool>> out;
-    std::string part;
-    int depth = 0;
-    bool quote = false;
-    auto flush = [&] {
-        std::size_t b = part.find_first_not_of(' ');
-        if (b != std::string::npos) {
-            std::string p = part.substr(b);
-            while (!p.empty() && p.back() == ' ') p.pop_back();
-            bool desc = false;
-            if (!p.empty() && (p[0] == '+' || p[0] == '-')) {
-                desc = p[0] == '-';
-                p.erase(0, 1);
-            }
-            if (!p.empty()) out.emplace_back(p, desc);
-        }
-        part.clear();
-    };
-    for (char c : text) {
-        if (c == '\'') quote = !quote;
-        if (!quote) {
-            if (c == '(') ++depth;
-            else if (c == ')') --depth;
-            else if (c == ',' && depth == 0) {
-                flush();
-                continue;
-            }
-        }
-        part += c;
-    }
-    flush();
-    return out;
-}
 
 }  // namespace
 
@@ -134,7 +83,11 @@ bool IncrementalLocatorClass::TakeKey(BrowseClass& b, int keycode) {
 // ------------------------------------------------------------------ set-up
 
 BrowseClass::BrowseClass() = default;
-BrowseClass::~BrowseClass() = default;
+// A browse destroyed without Kill (its thread unwound while a form was open) still leaves its
+// list without a source before the queue goes.
+BrowseClass::~BrowseClass() {
+    if (wm_) Kill();
+}
 
 void BrowseClass::Init(int list, FileManager& file, RelationManager* rel, WindowManager& wm,
                        std::vector<eng::Queue::Field> queueFields) {
@@ -224,7 +177,7 @@ LocatorClass* BrowseClass::Locator() const {
 bool BrowseClass::sortedOrder() const {
     const OrderDef* o = cur();
     if (!o) return false;
-    return o->key == 0 || !OrderText().empty();
+    return o->key == 0 || (o->replacedOn && !o->replaced.empty());
 }
 
 int BrowseClass::SetSort(int order, bool force) {
@@ -236,7 +189,10 @@ int BrowseClass::SetSort(int order, bool force) {
         locatorOverride_ = nullptr;
         if (LocatorClass* l = Locator()) l->Reset();
     }
-    if (changed || force) {
+    if (top_) {
+        ResetFromTop();
+        postSelection();
+    } else if (changed || force) {
         ResetAt(buffered_);
         postSelection();
     } else {
@@ -401,6 +357,38 @@ std::vector<BrowseClass::Row> BrowseClass::collect(store::Position from, int fro
         }
         return out;
     }
+    if (groupedOrder()) {
+        // Group by group of equal key value, each in the order text's order.
+        Group g;
+        int i;
+        if (from == 0) {
+            g = groupAt(firstOrLast(forward));
+            i = forward ? 0 : static_cast<int>(g.pos.size()) - 1;
+        } else {
+            g = groupAt(from);
+            auto it = std::find(g.pos.begin(), g.pos.end(), from);
+            if (it == g.pos.end()) {
+                i = forward ? 0 : static_cast<int>(g.pos.size()) - 1;
+            } else {
+                i = static_cast<int>(it - g.pos.begin());
+                if (!inclusive) i += forward ? 1 : -1;
+            }
+        }
+        while (static_cast<int>(out.size()) < n) {
+            if (i >= 0 && i < static_cast<int>(g.pos.size())) {
+                const store::Position p = g.pos[static_cast<std::size_t>(i)];
+                i += forward ? 1 : -1;
+                if (file_->TryReget(p) == store::NoError) take(p, -1);
+                continue;
+            }
+            const store::Position next = forward ? g.after : groupBefore(g);
+            if (!next) break;
+            g = groupAt(next);
+            if (g.keyRec.empty()) break;
+            i = forward ? 0 : static_cast<int>(g.pos.size()) - 1;
+        }
+        return out;
+    }
     OrderDef* o = cur();
     store::File& f = *file_->File;
     const bool ranged = o->rangeField && o->rangeValue.valid();
@@ -456,6 +444,9 @@ int BrowseClass::PageSize() const {
 }
 
 void BrowseClass::loadFrom(store::Position pos, int index, int rowsAbove) {
+    // The range this page is read for: a parent's move reloads this list only when it differs.
+    if (const OrderDef* o = cur(); o && o->rangeValue.valid())
+        lastRange_.assign(reinterpret_cast<const char*>(o->rangeValue.data), o->rangeValue.size);
     const int n = PageSize();
     rowsAbove = std::clamp(rowsAbove, 0, n - 1);
     std::vector<Row> fwd;
@@ -515,6 +506,7 @@ void BrowseClass::fill(std::vector<Row> rows) {
 }
 
 void BrowseClass::ResetFromTop() {
+    top_ = false;
     lastRange_.clear();
     sorted_ = sortedOrder();
     if (sorted_) buildSorted();
@@ -685,6 +677,11 @@ void BrowseClass::LocateFrom(const std::string& record) {
         ScrollEnd(true);
         return;
     }
+    if (groupedOrder()) {
+        // The first row of the found record's group.
+        const Group g = groupAt(found);
+        if (!g.pos.empty()) found = g.pos.front();
+    }
     loadFrom(found, -1, 0);
     postSelection();
 }
@@ -838,7 +835,8 @@ void BrowseClass::Ask(int request) {
             else dst.setNumber(o->rangeValue.number());
         }
     } else {
-        if (Rows() == 0) return;
+        // A print runs whatever the list holds (the report says when it has nothing to print).
+        if (Rows() == 0 && request != Request::Print) return;
         UpdateBuffer();
     }
     inForm_ = true;
@@ -881,7 +879,10 @@ int BrowseClass::TakeEvent(WindowManager& wm) {
     if (f == list_ && f) {
         switch (e) {
         case ev::NewSelection:
+            // However the highlight moved (keys, mouse, a reload) and whoever re-read the buffer
+            // before this step, the lists ranged on this one follow the highlighted record.
             if (RowPosition(Selected()) != buffered_) syncBuffer(true);
+            else resetChildren();
             return Level::Benign;
         case ev::ScrollDown: ScrollOne(true); return Level::Notify;
         case ev::ScrollUp: ScrollOne(false); return Level::Notify;

@@ -5,12 +5,14 @@
 // reads the file through a key (AddSortOrder(key)) or, with key 0, in no key order at all. An
 // order may carry an order text (AppendOrder, ReplaceSort): comma-separated expressions of the
 // thread's evaluator, each ascending or, with a leading '-', descending; a leading '+' is
-// ascending. An order with a key and no order text is page-loaded: only the rows that fit in the
-// list are read, in key order, and moving (keys, mouse wheel, navigation buttons, locators) reads
-// from the key. An order with an order text is a sorted view: each time the list reloads in it,
-// the whole file (within the range and the filter) is read once and sorted by the key fields and
-// then the order text; only record positions and sort values are kept, the rows shown are read
-// again by position.
+// ascending. An order with a key is page-loaded: only the rows that fit in the list are read, in
+// key order, and moving (keys, mouse wheel, navigation buttons, locators) reads from the key; an
+// order text added to a keyed order (AppendOrder) sorts the records of equal key value among
+// themselves, so a page reads at most the groups of equal key value it touches. An order without
+// a key, or one whose order text was replaced (ReplaceSort, a header click), is a sorted view:
+// each time the list reloads in it, the whole file (within the range and the filter) is read once
+// and sorted by the order text; only record positions and sort values are kept, the rows shown
+// are read again by position.
 //
 // Ranges. AddRange(field, value) limits the last order to records whose field equals the value
 // (a variable read at each load, typically a field of another browse's record buffer). The field
@@ -142,6 +144,9 @@ public:
     virtual int SetSort(int order, bool force);
     // Reloads in the current order (a derived browse chooses the order here).
     virtual int ResetSort(bool force);
+    // The next reload (SetSort, ResetSort) starts at the first row of the order, highlighted,
+    // instead of at the highlighted record.
+    void StartAtTop() { top_ = true; }
     // The current order's own order text comes back; true when it had been replaced.
     bool RestoreSort();
     // Replaces the current order's order text (kept until RestoreSort or a change of order).
@@ -227,6 +232,18 @@ private:
     OrderDef* cur();
     const OrderDef* cur() const;
     bool sortedOrder() const;
+    bool groupedOrder() const;
+    // Records of one key value, in the order text's order (range and filter applied); `after` is
+    // the first record past them in key order within the range, 0 when none.
+    struct Group {
+        std::vector<store::Position> pos;
+        std::string keyRec;
+        store::Position after = 0;
+    };
+    Group groupAt(store::Position pos);
+    Group loadGroup(const std::string& keyRec);
+    store::Position groupBefore(const Group& g);
+    store::Position firstOrLast(bool first);
     bool rangeOk();
     bool filterOk();
     bool qualifies();        // the buffer's record, range and filter
@@ -273,6 +290,7 @@ private:
     store::Position buffered_ = 0;   // the record now in the buffer for the highlighted row
     std::string lastRange_;
     bool inForm_ = false;
+    bool top_ = false;
 };
 
 }  // namespace vx

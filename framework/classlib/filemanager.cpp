@@ -1,5 +1,6 @@
 #include "filemanager.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -10,8 +11,9 @@
 namespace vx {
 
 namespace detail {
-// Replays a cascade journal left behind in the directory of `file` (relationmanager.cpp).
-void recoverCascade(const store::File& file);
+// Replays a cascade journal of an earlier version left behind in the directory of `file`
+// (relationmanager.cpp); an unreadable one is set aside and `notice` says so.
+void recoverCascade(const store::File& file, QString* notice);
 }  // namespace detail
 
 namespace {
@@ -26,9 +28,28 @@ void addFileMessages(ErrorClass& e) {
     if (!e.Find(FileMsg::RestrictUpdate))
         e.AddMessage({FileMsg::RestrictUpdate, Level::Notify, "Referential Integrity Update Error",
                       "This record is referenced from the file %File. Its linking fields cannot be changed while these references exist."});
+    if (!e.Find(FileMsg::ChangedByOther))
+        e.AddMessage({FileMsg::ChangedByOther, Level::Notify, QString::fromUtf8("Запись изменена"),
+                      QString::fromUtf8("Пока запись была открыта, её изменила или удалила другая программа (или другое окно). "
+                                        "Ваши изменения не записаны: файл %File оставлен таким, каким его сделала та программа.")});
+    if (!e.Find(FileMsg::ReadFailed))
+        e.AddMessage({FileMsg::ReadFailed, Level::Notify, QString::fromUtf8("Ошибка чтения"),
+                      QString::fromUtf8("Не удалось прочитать файл %File: %ErrorText. Остальные записи доступны.")});
+    if (!e.Find(FileMsg::JournalSetAside))
+        e.AddMessage({FileMsg::JournalSetAside, Level::Notify, QString::fromUtf8("Повреждён журнал изменений"),
+                      QString::fromUtf8("Журнал незавершённого изменения %File повреждён и не может быть применён. "
+                                        "Он переименован в CASCADE.BAD; данные оставлены как есть.")});
 }
 
-QString driverText(const store::File& f) { return QString::fromStdString(f.errorMessage()); }
+// The driver's error for %ErrorText: its name and what failed, without the directories.
+QString shortText(int code, const std::string& detail) {
+    QString d = QString::fromStdString(detail);
+    static const QRegularExpression dirs(QStringLiteral("(/[^/ :]*)*/"));
+    d.replace(dirs, QString());
+    QString t = QString::fromLatin1(store::errorText(code));
+    return d.isEmpty() ? t : t + QStringLiteral(" (") + d + QStringLiteral(")");
+}
+QString driverText(const store::File& f) { return shortText(f.lastError(), f.errorDetail()); }
 
 }  // namespace
 
@@ -87,9 +108,12 @@ int FileManager::UseFile(int useType) {
 int FileManager::openFile() {
     int mode = OpenMode;
     for (int attempt = 1;; ++attempt) {
+        File->setQuickScan(quickScan_);
         int err = File->open(mode);
         if (err == store::NoError) {
-            detail::recoverCascade(*File);
+            QString notice;
+            detail::recoverCascade(*File, &notice);
+            if (!notice.isEmpty()) Errors->ThrowFile(FileMsg::JournalSetAside, notice);
             return Level::Benign;
         }
         bool last = attempt >= 2;
@@ -213,21 +237,7 @@ int FileManager::TryDelete() {
     return File->remove();
 }
 
-int FileManager::duplicateKey() {
-    std::string detail = File->errorDetail();
-    QString name;
-    for (std::size_t k = 0; k < File->desc().keys.size(); ++k) {
-        const std::string& kn = File->desc().keys[k].name;
-        if (detail.compare(0, kn.size(), kn) == 0) {
-            name = KeyDisplayName(int(k) + 1);
-            if (name.isEmpty()) name = QString::fromStdString(kn);
-            break;
-        }
-    }
-    Errors->SetErrors(store::DuplicateKey, driverText(*File));
-    Errors->SetFile(FileName);
-    return Errors->ThrowMessage(Msg::DuplicateKey, name);
-}
+int FileManager::duplicateKey() { return ReportFailure(LastFailure()); }
 
 int FileManager::writeFailed() {
     Errors->SetErrors(File->lastError(), driverText(*File));
@@ -243,7 +253,10 @@ int FileManager::Insert() {
     for (;;) {
         if (int l = UseFile(); l != Level::Benign) return l;
         int err = TryInsert();
-        if (err == store::NoError) return Level::Benign;
+        if (err == store::NoError) {
+            WatchWritten();
+            return Level::Benign;
+        }
         if (err == store::DuplicateKey) return duplicateKey();
         if (err == store::AutoNumberFailed) {
             int k = autoNumberKey();
@@ -260,7 +273,10 @@ int FileManager::Insert() {
 int FileManager::Update() {
     if (int l = UseFile(); l != Level::Benign) return l;
     int err = File->put(Buffer);
-    if (err == store::NoError) return Level::Benign;
+    if (err == store::NoError) {
+        WatchWritten();
+        return Level::Benign;
+    }
     if (err == store::DuplicateKey) return duplicateKey();
     return writeFailed();
 }
@@ -273,44 +289,122 @@ int FileManager::Delete() {
 
 // --- reads -------------------------------------------------------------------------------------
 
+// "Not found" and "end of file" are answers, not failures: no message. A damaged record, a file
+// that cannot be read or stays locked is told, once per read; the next read goes on.
 int FileManager::readLevel(int code) {
     if (code == store::NoError) return Level::Benign;
     if (Errors) Errors->SetErrors(code, driverText(*File));
+    if (code == store::NoMoreRecords || code == store::RecordNotFound || !Errors) return Level::Notify;
+    Errors->ThrowFile(FileMsg::ReadFailed, FileName);
     return Level::Notify;
 }
 
+// A successful read is what a later change is checked against. A key file found damaged on the
+// way is rebuilt (message 30) and the read made again, so a list never stops silently half-way.
+int FileManager::noteRead(int code) {
+    if (code == store::NoError) Watch();
+    return code;
+}
+
+int FileManager::readFailed(int code) {
+    if (code != store::KeyFileRebuild || !Errors) return code;
+    Errors->SetErrors(code, driverText(*File));
+    int level = Errors->ThrowFile(Msg::RebuildKey, FileName);
+    if (level != Level::Benign && level != Level::Notify) return code;
+    if (File->build() != store::NoError) {
+        Errors->SetErrors(File->lastError(), driverText(*File));
+        Errors->ThrowFile(Msg::RebuildFailed, FileName);
+        return code;
+    }
+    return store::NoError;
+}
+
+#define VX_READ(call)                                                          \
+    int err = File->call;                                                      \
+    if (err == store::KeyFileRebuild && readFailed(err) == store::NoError) err = File->call; \
+    return noteRead(err)
+
 int FileManager::TryFetch(int key) {
     if (UseFile() != Level::Benign) return store::FileNotOpen;
-    return File->get(key, Buffer);
+    VX_READ(get(key, Buffer));
 }
 int FileManager::TryNext() {
     if (UseFile() != Level::Benign) return store::FileNotOpen;
-    return File->next(Buffer);
+    VX_READ(next(Buffer));
 }
 int FileManager::TryPrevious() {
     if (UseFile() != Level::Benign) return store::FileNotOpen;
-    return File->previous(Buffer);
+    VX_READ(previous(Buffer));
 }
 int FileManager::TryReget(store::Position pos) {
     if (UseFile() != Level::Benign) return store::FileNotOpen;
-    return File->get(pos, Buffer);
+    VX_READ(get(pos, Buffer));
 }
+#undef VX_READ
 
 int FileManager::Fetch(int key) {
     if (int l = UseFile(); l != Level::Benign) return l;
-    return readLevel(File->get(key, Buffer));
+    return readLevel(TryFetch(key));
 }
 int FileManager::Next() {
     if (int l = UseFile(); l != Level::Benign) return l;
-    return readLevel(File->next(Buffer));
+    return readLevel(TryNext());
 }
 int FileManager::Previous() {
     if (int l = UseFile(); l != Level::Benign) return l;
-    return readLevel(File->previous(Buffer));
+    return readLevel(TryPrevious());
 }
 int FileManager::Reget(store::Position pos) {
     if (int l = UseFile(); l != Level::Benign) return l;
-    return readLevel(File->get(pos, Buffer));
+    return readLevel(TryReget(pos));
+}
+
+void FileManager::SetQuickScan(bool on) {
+    quickScan_ = on;
+    if (File) File->setQuickScan(on);
+}
+
+void FileManager::Watch() {
+    if (!File || !Buffer || !Record) return;
+    watchPos_ = File->position();
+    watchImage_.assign(static_cast<const char*>(Buffer), Record->size);
+}
+
+void FileManager::WatchWritten() {
+    if (!File || !Record) return;
+    std::string img(Record->size, '\0');
+    store::Position pos = File->position();
+    watchPos_ = 0;
+    if (File->get(pos, img.data()) != store::NoError) return;
+    watchPos_ = pos;
+    watchImage_ = std::move(img);
+}
+
+bool FileManager::Watched(store::Position pos, std::string& image) const {
+    if (pos == 0 || pos != watchPos_ || watchImage_.empty()) return false;
+    image = watchImage_;
+    return true;
+}
+
+FileManager::Failure FileManager::LastFailure() const {
+    if (!File) return {store::FileNotOpen, QString::fromLatin1(store::errorText(store::FileNotOpen)), {}};
+    return {File->lastError(), driverText(*File), File->errorDetail()};
+}
+
+int FileManager::ReportFailure(const Failure& f) {
+    Errors->SetErrors(f.code, f.text);
+    if (f.code != store::DuplicateKey) return Errors->ThrowFile(FileMsg::WriteFailed, FileName);
+    QString name;
+    for (std::size_t k = 0; File && k < File->desc().keys.size(); ++k) {
+        const std::string& kn = File->desc().keys[k].name;
+        if (f.detail.compare(0, kn.size(), kn) == 0) {
+            name = KeyDisplayName(int(k) + 1);
+            if (name.isEmpty()) name = QString::fromStdString(kn);
+            break;
+        }
+    }
+    Errors->SetFile(FileName);
+    return Errors->ThrowMessage(Msg::DuplicateKey, name);
 }
 
 int FileManager::SetStart(int key) {
@@ -357,12 +451,16 @@ int FileManager::PrimeAutoInc() {
         Decimal next = 1;
         if (err == store::NoError) next = VarRef::of(field, rec.data()).number() + Decimal(1);
         else if (err == store::NoMoreRecords) err = store::NoError;
-        if (err == store::NoError && !target.canHold(next)) err = store::AutoNumberFailed;
+        QString text = err == store::NoError ? QString() : driverText(*File);
+        if (err == store::NoError && !target.canHold(next)) {
+            err = store::AutoNumberFailed;
+            text = shortText(err, "the number " + next.toString() + " does not fit " + File->desc().keys[k - 1].name);
+        }
         if (err == store::NoError) {
             target.setNumber(next);
             return Level::Benign;
         }
-        Errors->SetErrors(err, driverText(*File));
+        Errors->SetErrors(err, text);
         Errors->SetKey(KeyDisplayName(k));
         int level = Errors->ThrowFile(Msg::RetryAutoInc, FileName);
         if (level != Level::Benign) return level;

@@ -31,6 +31,9 @@ constexpr int Initialise = 5;  // only make sure the manager is initialised for 
 namespace FileMsg {
 constexpr int WriteFailed = 90;    // level 5 "File Write Error"
 constexpr int RestrictUpdate = 91; // level 5 "Referential Integrity Update Error"
+constexpr int ChangedByOther = 92; // level 5: the record changed since it was read; nothing written
+constexpr int ReadFailed = 93;     // level 5: a record or the file could not be read
+constexpr int JournalSetAside = 94;// level 5: an unreadable cascade journal was set aside
 }  // namespace FileMsg
 
 class FileManager {
@@ -105,6 +108,26 @@ public:
     std::string SaveBuffer() const;
     void RestoreBuffer(const std::string& saved);
 
+    // Quick scan: sequences read the file ahead in large reads (a report going through many
+    // records). Kept across closing and opening; off by default.
+    void SetQuickScan(bool on);
+    bool QuickScan() const { return quickScan_; }
+
+    // The record as this manager last read or wrote it at Position(): what a change is checked
+    // against, so that a change made meanwhile by another program is never overwritten unseen.
+    bool Watched(store::Position pos, std::string& image) const;
+    void Watch();                               // the buffer as it is, at Position()
+    void WatchWritten();                        // the record just written, as the file keeps it
+
+    // A failed driver call kept for reporting later (after the locks are released).
+    struct Failure {
+        int code = 0;
+        QString text;                           // %ErrorText
+        std::string detail;
+    };
+    Failure LastFailure() const;
+    int ReportFailure(const Failure& f);        // 15 for a duplicate key, else "File Write Error"
+
     int LastError() const { return File ? File->lastError() : 0; }
     std::string LastErrorMessage() const { return File ? File->errorMessage() : std::string(); }
 
@@ -138,10 +161,15 @@ private:
     int autoNumberKey() const;
     const KeyEntry* keyEntry(int key) const;
     int readLevel(int code);
+    int noteRead(int code);
+    int readFailed(int code);
 
     std::vector<KeyEntry> keys_;
     int opened_ = 0;
     bool registered_ = false;
+    bool quickScan_ = false;
+    store::Position watchPos_ = 0;
+    std::string watchImage_;
 };
 
 // The file managers of the running logical thread, in registration order.

@@ -1,6 +1,8 @@
 #include "fuzzy.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -116,7 +118,50 @@ std::size_t shortestSpread(std::string_view t, std::string_view q) {
     return best;
 }
 
+// Errors a word of `len` letters may carry and still count as typed with errors.
+int allowedErrors(std::size_t len) {
+    if (len <= 2) return 0;
+    if (len <= 5) return 1;
+    if (len <= 9) return 2;
+    return 3;
+}
+
 }  // namespace
+
+// Bit-parallel approximate search (Myers' algorithm as Hyyrö extended it to transpositions): one
+// bit per letter of the word, one step per byte of the text; the distance at each end position
+// of the text is kept in `score`, the smallest is the answer. A match may start anywhere in the
+// text (the top row of the distance table is zero).
+int FuzzyClass::Errors(std::string_view word, std::string_view text) {
+    if (word.size() > 64) word = word.substr(0, 64);
+    const int m = static_cast<int>(word.size());
+    if (m == 0) return 0;
+    std::uint64_t peq[256] = {};
+    for (int i = 0; i < m; ++i) peq[static_cast<unsigned char>(word[static_cast<std::size_t>(i)])] |= std::uint64_t{1} << i;
+    const std::uint64_t high = std::uint64_t{1} << (m - 1);
+    std::uint64_t vp = m == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << m) - 1;
+    std::uint64_t vn = 0, d0prev = 0, pmprev = 0;
+    int score = m, best = m;
+    for (char ch : text) {
+        const std::uint64_t pm = peq[static_cast<unsigned char>(ch)];
+        const std::uint64_t tr = ((~d0prev & pm) << 1) & pmprev;
+        const std::uint64_t d0 = (((pm & vp) + vp) ^ vp) | pm | vn | tr;
+        const std::uint64_t hp = vn | ~(d0 | vp);
+        const std::uint64_t hn = vp & d0;
+        if (hp & high) ++score;
+        else if (hn & high) --score;
+        const std::uint64_t x = hp << 1;
+        vn = x & d0;
+        vp = (hn << 1) | ~(x | d0);
+        d0prev = d0;
+        pmprev = pm;
+        if (score < best) {
+            best = score;
+            if (best == 0) break;
+        }
+    }
+    return best;
+}
 
 void FuzzyClass::Init() {
     noCase_ = true;
@@ -183,6 +228,27 @@ int FuzzyClass::Match(std::string_view query, std::string_view text) const {
 
     if (wordOnly_) return 0;
 
+    // Every word with a few typing errors.
+    {
+        std::size_t letters = 0;
+        int errors = 0;
+        bool all = true;
+        for (std::size_t b = 0; b < m && all;) {
+            std::size_t e = q.find(' ', b);
+            if (e == std::string::npos) e = m;
+            std::string_view w(q.data() + b, e - b);
+            const int d = Errors(w, t);
+            if (d > allowedErrors(w.size())) all = false;
+            letters += std::min<std::size_t>(w.size(), 64);
+            errors += d;
+            b = e + 1;
+        }
+        if (all && letters > 0) {
+            const std::size_t right = letters > static_cast<std::size_t>(errors) ? letters - static_cast<std::size_t>(errors) : 0;
+            return 50 + static_cast<int>(49 * right / letters);
+        }
+    }
+
     // Scattered letters, blanks of the query left out.
     std::string letters;
     letters.reserve(m);
@@ -190,7 +256,7 @@ int FuzzyClass::Match(std::string_view query, std::string_view text) const {
         if (c != ' ') letters += c;
     std::size_t spread = shortestSpread(t, letters);
     if (spread == 0) return 0;
-    return 1 + static_cast<int>(98 * letters.size() / spread);
+    return 1 + static_cast<int>(48 * letters.size() / spread);
 }
 
 }  // namespace vx

@@ -1,9 +1,11 @@
 #include "processclass.h"
 
 #include <algorithm>
+#include <regex>
 
 #include "framework/engine/window.h"
 #include "framework/store/store.h"
+#include "framework/types/codepage.h"
 
 namespace vx {
 
@@ -63,10 +65,17 @@ void ProcessClass::Init(ViewClass& view, RelationManager& relation, int percentC
 void ProcessClass::Kill() {
     if (Step) Step->Kill();
     if (View) View->Kill();
+    rows_.clear();
 }
 
 void ProcessClass::AddSortOrder(int key) {
     if (View) View->SetOrder(key);
+}
+
+void ProcessClass::AppendOrder(const std::string& order) {
+    if (order.find_first_not_of(' ') == std::string::npos) return;
+    if (!orderText_.empty()) orderText_ += ',';
+    orderText_ += order;
 }
 
 void ProcessClass::SetFilter(const std::string& filter) {
@@ -77,6 +86,9 @@ int ProcessClass::Reset() {
     if (!View || !View->Primary()) return Level::Notify;
     FileManager& f = *View->Primary();
     read_ = processed_ = 0;
+    rows_.clear();
+    next_ = 0;
+    sorted_ = reading_ = false;
     percent_ = -1;
     if (Progress) *Progress = 0;
     if (f.UseFile() != Level::Benign) return Level::Notify;
@@ -97,24 +109,69 @@ int ProcessClass::Reset() {
         }
         f.RestoreBuffer(saved);
     }
+    // The order: the key's fields, then the order text.
+    order_.Clear();
+    if (!orderText_.empty()) {
+        const int key = View->Order();
+        if (f.File && key > 0 && key <= int(f.File->desc().keys.size()))
+            for (const store::KeyComponent& kc : f.File->desc().keys[key - 1].components)
+                order_.AddField(*kc.field, f.Buffer, !kc.ascending);
+        order_.AddText(View->Bindings(), orderText_);
+        sorted_ = reading_ = true;
+    }
     ShowProgress();
     return View->Reset();
 }
 
+bool ProcessClass::readRaw() {
+    if (View->NextRaw() != Level::Benign) return false;
+    ++read_;
+    if (Step && ProgressField.valid() && !Step->SetLimitNeeded()) {
+        percent_ = std::clamp(Step->GetPercentile(ProgressField), 0, 100);
+    } else if (fileRecords_ > 0) {
+        percent_ = int(std::min<long long>(100, read_ * 100 / fileRecords_));
+    }
+    return true;
+}
+
+void ProcessClass::setPercent(int percent) {
+    percent_ = std::clamp(percent, 0, 100);
+    if (Progress) *Progress = std::uint8_t(percent_);
+}
+
+int ProcessClass::Read() {
+    if (!Reading()) return Level::Notify;
+    if (readRaw()) {
+        setPercent(percent_ / 2);
+        if (View->Passes()) rows_.push_back({View->Primary()->Position(), order_.Of()});
+        return Level::Benign;
+    }
+    std::stable_sort(rows_.begin(), rows_.end(), [this](const Row& a, const Row& b) { return order_.Less(a.values, b.values); });
+    reading_ = false;
+    next_ = 0;
+    setPercent(50);
+    return Level::Notify;
+}
+
 int ProcessClass::Next() {
     if (!View) return Level::Notify;
-    while (View->NextRaw() == Level::Benign) {
-        ++read_;
-        if (Step && ProgressField.valid() && !Step->SetLimitNeeded()) {
-            percent_ = std::clamp(Step->GetPercentile(ProgressField), 0, 100);
-        } else if (fileRecords_ > 0) {
-            percent_ = int(std::min<long long>(100, read_ * 100 / fileRecords_));
+    if (sorted_) {
+        if (reading_) return Level::Notify;
+        FileManager& f = *View->Primary();
+        while (next_ < rows_.size()) {
+            const Row& row = rows_[next_++];
+            setPercent(50 + int(next_ * 50 / rows_.size()));
+            if (f.TryReget(row.position) != store::NoError) continue;  // deleted since the reading
+            if (View->Passes()) return Level::Benign;                   // else: changed since then
         }
+        setPercent(100);
+        return Level::Notify;
+    }
+    while (readRaw()) {
         if (Progress) *Progress = std::uint8_t(std::max(percent_, 0));
         if (View->Passes()) return Level::Benign;
     }
-    percent_ = 100;
-    if (Progress) *Progress = 100;
+    setPercent(100);
     return Level::Notify;
 }
 
@@ -123,10 +180,67 @@ int ProcessClass::TakeRecord() {
     return Level::Benign;
 }
 
+QString ProcessClass::FilterProblem() const {
+    if (View && !View->FilterError().empty())
+        return QStringLiteral("в условии отбора %1").arg(ExpressionProblem(View->FilterError()));
+    if (!order_.Error().empty()) return QStringLiteral("в порядке сортировки %1").arg(ExpressionProblem(order_.Error()));
+    return {};
+}
+
 void ProcessClass::ShowProgress() {
     if (!window_ || !PercentControl) return;
     const int p = std::max(percent_, 0);
     window_->setProp(PercentControl, eng::Prop::Text, QStringLiteral("%1% Complete").arg(p));
+}
+
+// ------------------------------------------------------------------ the reasons in Russian
+
+QString ExpressionProblem(const std::string& reason) {
+    // The evaluator's reasons: "<what> at <position>"; a quoted token inside <what> is kept.
+    struct Rule {
+        const char* pattern;
+        const char* russian;  // %1: the quoted token
+    };
+    static const Rule rules[] = {
+        {"empty expression", "нет выражения"},
+        {"unexpected character '(.*)'", "недопустимый знак «%1»"},
+        {"unexpected '(.*)'", "лишнее «%1»"},
+        {"malformed number", "неверно записано число"},
+        {"unterminated string", "не закрыта кавычка текста"},
+        {"expression too long or nested too deeply", "выражение слишком длинное или сложное"},
+        {"expression nested too deeply", "выражение слишком сложное"},
+        {"missing '\\)'", "не хватает закрывающей скобки"},
+        {"expected ',' or '\\)' but found '(.*)'", "вместо «%1» ожидается запятая или закрывающая скобка"},
+        {"expected '\\)' but found '(.*)'", "вместо «%1» ожидается закрывающая скобка"},
+        {"number too large", "слишком большое число"},
+        {"operand expected before '(.*)'", "перед «%1» не хватает значения"},
+        {"operand expected at the end", "в конце не хватает значения"},
+        {"operand expected but found '(.*)'", "вместо «%1» ожидается значение"},
+        {"'(.*)' is a function and needs arguments", "«%1» — функция, ей нужны аргументы в скобках"},
+        {"wrong number of arguments for '(.*)'", "неверное число аргументов функции «%1»"},
+        {"'(.*)' is not a function", "«%1» — не функция"},
+        {"unknown function '(.*)'", "неизвестная функция «%1»"},
+        {"unknown name '(.*)'", "неизвестное имя «%1»"},
+        {"ambiguous name '(.*)': .*", "имя «%1» неоднозначно: укажите его с приставкой файла"},
+    };
+    std::string what = reason;
+    std::string position;
+    static const std::regex at("^(.*) at ([0-9]+)$");
+    if (std::smatch m; std::regex_match(reason, m, at)) {
+        what = m[1];
+        position = m[2];
+    }
+    QString text;
+    for (const Rule& r : rules) {
+        std::smatch m;
+        if (!std::regex_match(what, m, std::regex(r.pattern))) continue;
+        text = QString::fromUtf8(r.russian);
+        if (m.size() > 1) text = text.arg(cp::fromCp1251(m[1].str()));
+        break;
+    }
+    if (text.isEmpty()) text = cp::fromCp1251(what);
+    if (!position.empty()) text += QStringLiteral(" (знак %1)").arg(QString::fromStdString(position));
+    return text;
 }
 
 }  // namespace vx

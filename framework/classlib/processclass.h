@@ -6,19 +6,33 @@
 // file manager, with a filter text in the expression language (evaluator.h). The view binds the
 // primary file's fields itself; the procedure binds the other names its filter uses (BIND) on
 // the view's evaluator before the first Reset. A filter is compiled at Reset and evaluated on
-// every record read; a filter that does not compile lets nothing through.
+// every record read; a filter that does not compile lets nothing through, and FilterProblem()
+// says in Russian what is wrong with it.
+//
+// Order: the key order of AddSortOrder, then the order text of AppendOrder (ordertext.h). Without
+// an order text the records go to TakeRecord as the key reads them. With one the process object
+// is a sorted view: Read() walks the key order first and keeps, for every record that passes the
+// filter, its position and its sort values (the key's fields, then the text's parts); at the end
+// of the file the positions are sorted (stable: equal values keep the key's order) and Next()
+// then re-reads each record by its position. A record deleted since the reading is skipped, and
+// one changed since then goes to TakeRecord only if it still passes the filter.
 //
 // Progress: after every record read (passing the filter or not) the step estimator turns the
 // progress field (a field of the record, e.g. FRM:NOMSV) into a percentage between the first
 // and the last value of the order; without an estimator the percentage counts the records read
-// against the file's record count. The percentage goes into the progress BYTE and, as
+// against the file's record count. A sorted view counts its reading as the first half of the way
+// and its printing as the second. The percentage goes into the progress BYTE and, as
 // "<n>% Complete", into the text of the percentage control of the progress window.
+
+#include <QString>
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "framework/classlib/evaluator.h"
 #include "framework/classlib/filemanager.h"
+#include "framework/classlib/ordertext.h"
 #include "framework/classlib/relationmanager.h"
 #include "framework/classlib/steps.h"
 #include "framework/types/fields.h"
@@ -75,16 +89,27 @@ public:
     virtual void Kill();
 
     void AddSortOrder(int key);
-    void AppendOrder(const std::string& order) { appendedOrder_ = order; }  // kept for the callers
+    // Appends to the order text ("+FRM:datavv,+FRM:nomsv"); blank: the key order alone.
+    void AppendOrder(const std::string& order);
+    const std::string& OrderText() const { return orderText_; }
     void SetFilter(const std::string& filter);
 
     // Starts the reading at the start of the order (the limits of the step estimator are read
     // first when it wants them). Returns a level.
     int Reset();
+    // A sorted view that is still reading its records (Read), not yet giving them (Next).
+    bool Sorted() const { return sorted_; }
+    bool Reading() const { return sorted_ && reading_; }
+    // Sorted views, while reading: the next record of the key order (kept when it passes the
+    // filter): benign, or notify at the end of the file, when the records are sorted.
+    int Read();
     // The next record that passes the filter: benign, or notify at the end of the view.
     int Next();
     // Called for every record that passes the filter; the base counts it and returns benign.
     virtual int TakeRecord();
+
+    // Why the filter or the order text cannot be used, in Russian; empty when they can.
+    QString FilterProblem() const;
 
     // The window whose percentage control shows the progress (the report manager sets it).
     void SetProgressWindow(eng::Window* window) { window_ = window; }
@@ -93,6 +118,9 @@ public:
     int Percentile() const { return percent_; }
     long long RecordsRead() const { return read_; }
     long long RecordsProcessed() const { return processed_; }
+    // Sorted views: the records kept by the reading, and those not yet given by Next.
+    std::size_t RecordsFound() const { return rows_.size(); }
+    std::size_t RecordsLeft() const { return rows_.size() - next_; }
 
     ViewClass* View = nullptr;
     RelationManager* Relation = nullptr;
@@ -102,13 +130,30 @@ public:
     std::uint8_t* Progress = nullptr;
 
 private:
+    struct Row {
+        std::uint32_t position = 0;
+        SortOrder::Values values;
+    };
+    // The next record of the key order, whatever the filter says; counts it for the progress.
+    bool readRaw();
+    void setPercent(int percent);
+
     eng::Window* window_ = nullptr;
-    std::string appendedOrder_;
+    std::string orderText_;
+    SortOrder order_;
+    bool sorted_ = false;
+    bool reading_ = false;
+    std::vector<Row> rows_;
+    std::size_t next_ = 0;
     std::uint32_t fileRecords_ = 0;
     long long read_ = 0;
     long long processed_ = 0;
     int percent_ = -1;
 };
+
+// The expression language's reason, in Russian ("unknown name 'X' at 5" -> "неизвестное имя
+// «X» (знак 5)").
+QString ExpressionProblem(const std::string& reason);
 
 }  // namespace vx
 

@@ -230,7 +230,24 @@ bool QueryListVisual::Ask(QueryListClass& q) {
     QObject::connect(names, QOverload<int>::of(&QComboBox::activated), &dlg, [&](int i) {
         if (q.LoadQuery(names->itemText(i))) show();
     });
+    IniClass* ini = q.Ini();
+    if (ini) {
+        // FetchPlace marks a missing position with a value beyond every screen.
+        if (const std::optional<WindowPlace> p = ini->FetchPlace(q.PlaceSection(), true)) {
+            if (p->width > 0 && p->height > 0) dlg.resize(p->width, p->height);
+            if (p->x <= 32767) dlg.move(p->x, p->y);
+        }
+    }
     const int result = eng::runDialog(&dlg);
+    if (ini) {
+        WindowPlace p;
+        p.resizable = true;
+        p.x = dlg.x();
+        p.y = dlg.y();
+        p.width = dlg.width();
+        p.height = dlg.height();
+        ini->UpdatePlace(q.PlaceSection(), p);
+    }
     if (result != QDialog::Accepted) return false;
     collect();
     return true;

@@ -4,7 +4,8 @@
 // buttons OK, Cancel and Clear; a quick-query box names saved queries ("Сохранить" keeps the
 // current one under the typed name, choosing a name fills the lines from it). Saved queries and
 // the dialog's place live in the INI file under the family name (the quick queries in the
-// section of that name, keys "QuickQueries" and "QuickQuery<n>"; the place in "<family>_Query").
+// section of that name, keys "QuickQueries" and "QuickQuery<n>"; the dialog's position and size
+// in "<family>_Query", restored when it opens and saved when it closes, however it closes).
 // The dialog is a blocking call of the logical thread: it never spins a nested Qt loop.
 //
 // GetFilter builds the filter text from the lines with a value, joined with AND:
@@ -60,6 +61,10 @@ public:
     bool LoadQuery(const QString& name);
 
     static QStringList OpNames();
+
+    IniClass* Ini() const { return ini_; }
+    // The INI section of the dialog's place: "<family>_Query".
+    QString PlaceSection() const { return family_ + QStringLiteral("_Query"); }
 
 private:
     QueryListVisual* visual_ = nullptr;

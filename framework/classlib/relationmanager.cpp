@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -38,10 +39,6 @@ std::uint64_t fnv(const std::string& s, std::size_t from) {
 }
 
 template <class T>
-void putRaw(std::string& out, T v) {
-    out.append(reinterpret_cast<const char*>(&v), sizeof v);
-}
-template <class T>
 bool getRaw(const std::string& in, std::size_t& at, T& v) {
     if (at + sizeof v > in.size()) return false;
     std::memcpy(&v, in.data() + at, sizeof v);
@@ -55,22 +52,6 @@ struct JournalEntry {
     bool remove = false;
     std::string before, after;
 };
-
-std::string encode(const std::vector<JournalEntry>& entries) {
-    std::string out(kMagic, sizeof kMagic);
-    putRaw<std::uint32_t>(out, static_cast<std::uint32_t>(entries.size()));
-    for (auto& e : entries) {
-        putRaw<std::uint16_t>(out, static_cast<std::uint16_t>(e.file.size()));
-        out += e.file;
-        putRaw<std::uint32_t>(out, e.pos);
-        putRaw<std::uint8_t>(out, e.remove ? 1 : 0);
-        putRaw<std::uint32_t>(out, static_cast<std::uint32_t>(e.before.size()));
-        out += e.before;
-        if (!e.remove) out += e.after;
-    }
-    putRaw<std::uint64_t>(out, fnv(out, sizeof kMagic));
-    return out;
-}
 
 bool decode(const std::string& in, std::vector<JournalEntry>& entries) {
     if (in.size() < sizeof kMagic + 12 || std::memcmp(in.data(), kMagic, sizeof kMagic) != 0) return false;
@@ -111,29 +92,6 @@ bool syncDirOf(const std::string& path) {
     return ok;
 }
 
-// Written to a side file, synced and renamed into place: the journal is either whole or absent.
-bool writeJournal(const std::string& path, const std::string& bytes) {
-    std::string tmp = path + ".new";
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (w <= 0) {
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            return false;
-        }
-        done += static_cast<std::size_t>(w);
-    }
-    bool ok = (!store::syncEnabled() || ::fsync(fd) == 0);
-    ::close(fd);
-    ok = ok && ::rename(tmp.c_str(), path.c_str()) == 0;
-    if (ok && store::syncEnabled()) ok = syncDirOf(path);
-    if (!ok) ::unlink(tmp.c_str());
-    return ok;
-}
-
 void dropJournal(const std::string& path) {
     ::unlink(path.c_str());
     if (store::syncEnabled()) syncDirOf(path);
@@ -165,15 +123,22 @@ void copyLink(VarRef child, const VarRef& parent) {
 
 namespace detail {
 
-// Completes a cascade whose files were not all committed. Each change is made only where the
-// record still holds the value it had before the cascade (or already holds the new one), so
-// replaying twice, or after another writer changed a record, does no harm.
-void recoverCascade(const store::File& file) {
+// Completes a cascade of an earlier version of the program whose files were not all committed
+// (cascades are now committed by the driver as one, see store::File::commitAll). Each change is
+// made only where the record still holds the value it had before the cascade (or already holds
+// the new one), so replaying twice, or after another writer changed a record, does no harm. A
+// journal that cannot be read is renamed to CASCADE.BAD, and `notice` names it, once.
+void recoverCascade(const store::File& file, QString* notice) {
     std::string path = journalPath(file);
     if (::access(path.c_str(), F_OK) != 0) return;
     std::string bytes;
     std::vector<JournalEntry> entries;
-    if (!readWhole(path, bytes) || !decode(bytes, entries)) return;
+    if (!readWhole(path, bytes)) return;
+    if (!decode(bytes, entries)) {
+        std::string bad = dirOf(file) + "CASCADE.BAD";
+        if (::rename(path.c_str(), bad.c_str()) == 0 && notice) *notice = QString::fromStdString(path);
+        return;
+    }
     // The files by name, declared as this thread's managers know them.
     std::map<std::string, std::unique_ptr<store::File>> files;
     std::string dir = dirOf(file);
@@ -211,53 +176,88 @@ void recoverCascade(const store::File& file) {
 
 }  // namespace detail
 
-// One cascaded change: the files it touched, their transactions, and the journal of its writes.
+// One cascaded change. Every file it touches is opened first (any message of the opening is
+// shown before a lock is taken), then locked in turn within one 2-second allowance; the parent
+// and the children are read, checked and written under those locks, and the files are committed
+// as one. A failure is told only after every lock is released.
 struct RelationManager::Cascade {
+    explicit Cascade(bool useTxn)
+        : txn(useTxn), deadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(kLockTimeoutMs)) {}
     bool txn = false;
+    std::chrono::steady_clock::time_point deadline;
     struct Touched {
         RelationManager* rm;
         bool begun;
     };
     std::vector<Touched> touched;
-    std::vector<JournalEntry> log;
-    int level = Level::Benign;  // of the message that stopped it
+    std::vector<RelationManager*> opened;
+    std::function<int()> report;  // the message of the step that stopped it
+    int level = Level::Benign;    // of a message shown while opening (before any lock)
+
+    bool failWith(std::function<int()> r) {
+        if (!report) report = std::move(r);
+        return false;
+    }
+    bool failWrite(FileManager& fm) {
+        FileManager::Failure f = fm.LastFailure();
+        return failWith([&fm, f] { return fm.ReportFailure(f); });
+    }
+
+    // Opens `rm` and every file its relations may reach, without locks.
+    bool openAll(RelationManager* rm) {
+        std::vector<RelationManager*> todo{rm};
+        while (!todo.empty()) {
+            RelationManager* r = todo.back();
+            todo.pop_back();
+            if (std::find(opened.begin(), opened.end(), r) != opened.end() || !r->Me) continue;
+            FileManager& fm = *r->Me;
+            fm.Open();
+            if (int l = fm.UseFile(); l != Level::Benign) {
+                fm.Close();
+                level = l;
+                return false;
+            }
+            opened.push_back(r);
+            for (const Relation& rel : r->Relations())
+                if (rel.child && rel.other) todo.push_back(rel.other);
+        }
+        return true;
+    }
 
     bool touch(RelationManager* rm) {
         for (auto& t : touched)
             if (t.rm == rm) return true;
         FileManager& fm = *rm->Me;
-        fm.Open();
-        if (int l = fm.UseFile(); l != Level::Benign) {
-            fm.Close();
-            level = l;
-            return false;
-        }
         touched.push_back({rm, false});
         if (txn) {
-            if (fm.File->begin(kLockTimeoutMs) != store::NoError) {
-                level = fm.ReportWriteError();
-                return false;
-            }
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+            if (fm.File->begin(int(std::max<long long>(0, left))) != store::NoError) return failWrite(fm);
             touched.back().begun = true;
         }
         return true;
     }
 
-    bool put(FileManager& fm, store::Position pos, const std::string& before, const std::string& after) {
-        if (fm.File->put(pos, after.data()) != store::NoError) {
-            level = fm.ReportWriteError();
-            return false;
-        }
-        log.push_back({fm.File->desc().name, pos, false, before, after});
+    // The record at `pos` as it is now (read under the lock), checked against what this program
+    // last read there: when another program changed or deleted it meanwhile, nothing is written.
+    bool readParent(FileManager& fm, store::Position pos, std::string& img) {
+        int err = fm.File->get(pos, img.data());
+        std::string seen;
+        if (err == store::RecordNotFound && pos) return changedByOther(fm);
+        if (err != store::NoError) return failWrite(fm);
+        if (fm.Watched(pos, seen) && seen != img) return changedByOther(fm);
+        return true;
+    }
+    bool changedByOther(FileManager& fm) {
+        return failWith([&fm] { return fm.Errors->ThrowFile(FileMsg::ChangedByOther, fm.FileName); });
+    }
+
+    bool put(FileManager& fm, store::Position pos, const std::string& after) {
+        if (fm.File->put(pos, after.data()) != store::NoError) return failWrite(fm);
         return true;
     }
 
-    bool remove(FileManager& fm, store::Position pos, const std::string& before) {
-        if (fm.File->remove(pos) != store::NoError) {
-            level = fm.ReportWriteError();
-            return false;
-        }
-        log.push_back({fm.File->desc().name, pos, true, before, {}});
+    bool remove(FileManager& fm, store::Position pos) {
+        if (fm.File->remove(pos) != store::NoError) return failWrite(fm);
         return true;
     }
 
@@ -284,10 +284,7 @@ struct RelationManager::Cascade {
             if (!match) break;
             out.emplace_back(cf.File->position(), rec);
         }
-        if (err != store::NoError && err != store::NoMoreRecords) {
-            level = cf.ReportWriteError();
-            return false;
-        }
+        if (err != store::NoError && err != store::NoMoreRecords) return failWrite(cf);
         return true;
     }
 
@@ -305,10 +302,8 @@ struct RelationManager::Cascade {
             if (!children(rel, before, kids)) return false;
             if (kids.empty()) continue;
             FileManager& cf = *rel.other->Me;
-            if (rel.updateMode == RI::Restrict) {
-                level = cf.Errors->ThrowFile(FileMsg::RestrictUpdate, cf.FileName);
-                return false;
-            }
+            if (rel.updateMode == RI::Restrict)
+                return failWith([&cf] { return cf.Errors->ThrowFile(FileMsg::RestrictUpdate, cf.FileName); });
             for (auto& [pos, img] : kids) {
                 std::string next = img;
                 for (auto& [pf, chf] : rel.links) {
@@ -316,7 +311,7 @@ struct RelationManager::Cascade {
                     if (rel.updateMode == RI::Clear) cv.clear();
                     else copyLink(cv, VarRef::of(*pf, const_cast<char*>(after.data())));
                 }
-                if (!put(cf, pos, img, next) || !updateChildren(rel.other, img, next)) return false;
+                if (!put(cf, pos, next) || !updateChildren(rel.other, img, next)) return false;
             }
         }
         return true;
@@ -330,70 +325,59 @@ struct RelationManager::Cascade {
             if (!children(rel, img, kids)) return false;
             if (kids.empty()) continue;
             FileManager& cf = *rel.other->Me;
-            if (rel.deleteMode == RI::Restrict) {
-                level = cf.Errors->ThrowFile(Msg::RestrictDelete, cf.FileName);
-                return false;
-            }
+            if (rel.deleteMode == RI::Restrict)
+                return failWith([&cf] { return cf.Errors->ThrowFile(Msg::RestrictDelete, cf.FileName); });
             for (auto& [kpos, kimg] : kids) {
                 if (rel.deleteMode == RI::Cascade) {
                     if (!deleteRecord(rel.other, kpos, kimg)) return false;
                 } else {
                     std::string next = kimg;
                     for (auto& [pf, chf] : rel.links) VarRef::of(*chf, next.data()).clear();
-                    if (!put(cf, kpos, kimg, next) || !updateChildren(rel.other, kimg, next)) return false;
+                    if (!put(cf, kpos, next) || !updateChildren(rel.other, kimg, next)) return false;
                 }
             }
         }
-        return remove(*rm->Me, pos, img);
+        return remove(*rm->Me, pos);
     }
 
-    // Commits (ok) or rolls back every transaction and releases the files.
+    // Commits (ok) or rolls back every transaction, releases the files, then tells what stopped it.
     int finish(bool ok) {
         if (txn) {
-            std::vector<FileManager*> begun;
+            std::vector<store::File*> begun;
             for (auto& t : touched)
-                if (t.begun) begun.push_back(t.rm->Me);
-            std::string jp;
-            if (ok && begun.size() > 1) {
+                if (t.begun) begun.push_back(t.rm->Me->File);
+            if (ok) {
                 if (commitHook()) commitHook()(-1);
-                jp = journalPath(*begun.front()->File);
-                if (!writeJournal(jp, encode(log))) {
-                    FileManager& fm = *begun.front();
-                    fm.Errors->SetErrors(store::FileSystemError, QString::fromUtf8("the cascade journal could not be written"));
-                    level = fm.Errors->ThrowFile(FileMsg::WriteFailed, QString::fromStdString(jp));
+                store::File* bad = nullptr;
+                if (store::File::commitAll(begun, &bad) != store::NoError) {
+                    for (auto& t : touched)
+                        if (t.rm->Me->File == bad) failWrite(*t.rm->Me);
                     ok = false;
-                    jp.clear();
-                } else if (commitHook()) {
-                    commitHook()(0);
                 }
+            } else {
+                for (store::File* f : begun) f->rollback();
             }
-            int committed = 0;
-            for (FileManager* fm : begun) {
-                if (!ok) {
-                    fm->File->rollback();
-                    continue;
-                }
-                if (fm->File->commit() != store::NoError) {
-                    // Already committed files stay; the journal completes the rest at the next open.
-                    level = fm->ReportWriteError();
-                    ok = false;
-                    jp.clear();
-                    continue;
-                }
-                ++committed;
-                if (commitHook()) commitHook()(committed);
-            }
-            if (!jp.empty()) dropJournal(jp);
         }
-        for (auto& t : touched) t.rm->Me->Close();
+        for (RelationManager* r : opened) r->Me->Close();
         touched.clear();
-        return ok ? Level::Benign : (level == Level::Benign ? Level::Notify : level);
+        opened.clear();
+        if (ok) return Level::Benign;
+        if (report) return report();
+        return level == Level::Benign ? Level::Notify : level;
     }
 };
 
 RelationManager::~RelationManager() = default;
 
-void RelationManager::SetCommitHook(std::function<void(int)> hook) { commitHook() = std::move(hook); }
+void RelationManager::SetCommitHook(std::function<void(int)> hook) {
+    commitHook() = std::move(hook);
+    // The driver's commit point of a group is "the journal written" (0), its first finished file
+    // "the first file committed" (1).
+    if (!commitHook()) return store::setGroupHook(nullptr);
+    store::setGroupHook([](int stage) {
+        if (commitHook() && stage >= 3) commitHook()(stage - 3);
+    });
+}
 
 void RelationManager::Init(FileManager& file, bool useTransaction) {
     Me = &file;
@@ -481,38 +465,25 @@ int RelationManager::Update() {
     if (int l = Me->UseFile(); l != Level::Benign) return l;
     ensureRelations();
     const std::uint32_t size = Me->Record->size;
-    store::Position pos = Me->Position();
+    const store::Position pos = Me->Position();
+    const std::string after(static_cast<const char*>(Me->Buffer), size);
     std::string before(size, '\0');
-    std::string after(static_cast<const char*>(Me->Buffer), size);
-    bool carry = false;
-    if (pos != 0 && Me->File->get(pos, before.data()) == store::NoError) {
-        Cascade probe;
-        for (const Relation& rel : relations_)
-            if (rel.child && rel.updateMode != RI::None && probe.linksChanged(rel, before, after)) carry = true;
-    }
-    if (!carry) return Me->Update();
-    detail::recoverCascade(*Me->File);
-    Cascade c;
-    c.txn = UseTransaction;
-    bool ok = c.touch(this) && c.put(*Me, pos, before, after) && c.updateChildren(this, before, after);
-    return c.finish(ok);
+    Cascade c(UseTransaction);
+    bool ok = c.openAll(this) && c.touch(this) && c.readParent(*Me, pos, before) && c.put(*Me, pos, after) &&
+              c.updateChildren(this, before, after);
+    int level = c.finish(ok);
+    if (level == Level::Benign) Me->WatchWritten();
+    return level;
 }
 
 int RelationManager::Delete() {
     if (!Me) return Level::Program;
     if (int l = Me->UseFile(); l != Level::Benign) return l;
     ensureRelations();
-    bool hasChildren = false;
-    for (const Relation& rel : relations_)
-        if (rel.child && rel.deleteMode != RI::None) hasChildren = true;
-    if (!hasChildren) return Me->Delete();
-    store::Position pos = Me->Position();
+    const store::Position pos = Me->Position();
     std::string img(Me->Record->size, '\0');
-    if (pos == 0 || Me->File->get(pos, img.data()) != store::NoError) return Me->ReportWriteError();
-    detail::recoverCascade(*Me->File);
-    Cascade c;
-    c.txn = UseTransaction;
-    bool ok = c.touch(this) && c.deleteRecord(this, pos, img);
+    Cascade c(UseTransaction);
+    bool ok = c.openAll(this) && c.touch(this) && c.readParent(*Me, pos, img) && c.deleteRecord(this, pos, img);
     return c.finish(ok);
 }
 

@@ -1,5 +1,6 @@
 #include "reportmanager.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -97,9 +98,27 @@ bool PrintPreviewClass::Display(std::vector<rpt::Page> pages) {
 
 // ------------------------------------------------------------------ the report manager
 
+namespace {
+
+std::function<void(ReportManager&)>& batchQueuedHook() {
+    static std::function<void(ReportManager&)> hook;
+    return hook;
+}
+
+void addQueryMessage(ErrorClass& e) {
+    if (e.Find(ReportMsg::BadQuery)) return;
+    e.AddMessage({ReportMsg::BadQuery, Level::Notify, QStringLiteral("Ошибка в запросе"),
+                  QStringLiteral("Отчёт не построен: %Message.")});
+}
+
+}  // namespace
+
+void ReportManager::SetBatchQueuedHook(std::function<void(ReportManager&)> hook) { batchQueuedHook() = std::move(hook); }
+
 void ReportManager::InitReportAndPreview(ProcessClass& process, rpt::Report& report, PrintPreviewClass& preview,
                                          IniClass* ini, bool maximize) {
     AddItem(progress::Cancel, Response::Cancelled);
+    cancelControl_ = progress::Cancel;
     Init(process, report, &preview);
     Win().setProp(progress::UserString, eng::Prop::Text, QString());
     SkipPreview = false;
@@ -115,10 +134,16 @@ void ReportManager::Init(ProcessClass& process, rpt::Report& report, PrintPrevie
     Report = &report;
     Preview = preview;
     batch_ = 1;
-    pending_ = noRecords_ = reading_ = finished_ = false;
+    pending_ = noRecords_ = reading_ = finished_ = cancelled_ = false;
+    groupsOpen_ = false;
     if (!Opened()) return;
     eng::Window& w = Win();
     process.SetProgressWindow(&w);
+    // The press of the cancel button is taken when it happens, not when its Accepted event comes
+    // round: timer events queued before it must not print on, nor open the preview.
+    if (eng::Control* c = cancelControl_ ? w.control(cancelControl_) : nullptr)
+        if (auto* button = qobject_cast<QAbstractButton*>(c->widget.data()))
+            cancelConnection_ = QObject::connect(button, &QAbstractButton::clicked, button, [this] { cancelled_ = true; });
     // The thermometer is a region of the progress window; the bar fills it.
     const int thermometer = w.feq("?PROGRESS:THERMOMETER");
     if (eng::Control* c = thermometer ? w.control(thermometer) : nullptr; c && c->widget) {
@@ -136,17 +161,48 @@ void ReportManager::Init(ProcessClass& process, rpt::Report& report, PrintPrevie
     }
 }
 
+void ReportManager::AddBreak(std::function<std::string()> value, int headerBand, int footerBand) {
+    breaks_.push_back({std::move(value), headerBand, footerBand, {}});
+}
+
 int ReportManager::Kill() {
+    QObject::disconnect(cancelConnection_);
+    if (Opened()) clearStatus();
     if (int level = WindowManager::Kill()) return level;
     if (Report && Report->isOpen()) Report->close();
     if (Process) Process->SetProgressWindow(nullptr);
     return Level::Benign;
 }
 
+// The frame's status bar shows the message of the control that had the focus ("Cancel Report");
+// it goes with the window.
+void ReportManager::clearStatus() {
+    eng::Window* frame = eng::Window::frame();
+    if (!frame || frame == WindowPtr()) return;
+    const QString shown = frame->statusText(1);
+    if (shown.isEmpty()) return;
+    eng::Window& w = Win();
+    for (int feq : w.controls())
+        if (const eng::Control* c = w.control(feq); c && !c->msg.isEmpty() && c->msg == shown) {
+            frame->setStatusText(1, QString());
+            return;
+        }
+}
+
 int ReportManager::OpenReport() {
     if (!Process) return Level::Notify;
+    pending_ = false;
     if (Process->Reset() != Level::Benign) return Level::Notify;
-    return Process->Next();
+    if (!Process->FilterProblem().isEmpty()) return Level::Notify;
+    if (Process->Sorted()) {
+        // The first record that passes decides between the notice and the report; the others are
+        // read on the timer.
+        while (Process->Reading() && Process->RecordsFound() == 0) Process->Read();
+        return Process->RecordsFound() > 0 ? Level::Benign : Level::Notify;
+    }
+    if (Process->Next() != Level::Benign) return Level::Notify;
+    pending_ = true;
+    return Level::Benign;
 }
 
 int ReportManager::TakeWindowEvent() {
@@ -157,15 +213,21 @@ int ReportManager::TakeWindowEvent() {
         if (OpenReport() != Level::Benign) {
             noRecords_ = true;
             showProgress();
-            if (Errors) Errors->Throw(Msg::NoRecords);
+            const QString problem = Process ? Process->FilterProblem() : QString();
+            if (Errors && !problem.isEmpty()) {
+                addQueryMessage(*Errors);
+                Errors->ThrowMessage(ReportMsg::BadQuery, problem);
+            } else if (Errors) {
+                Errors->Throw(Msg::NoRecords);
+            }
             w.post(ev::Timer);
             return Level::Benign;
         }
         if (Report) Report->open();
-        pending_ = true;
+        groupsOpen_ = false;
         reading_ = true;
         showProgress();
-        w.post(ev::Timer);
+        queueBatch();
         return Level::Benign;
     }
     case ev::Timer:
@@ -175,14 +237,56 @@ int ReportManager::TakeWindowEvent() {
     }
 }
 
+int ReportManager::TakeAccepted() {
+    if (cancelControl_ && Opened() && Win().field() == cancelControl_) cancelled_ = true;
+    return WindowManager::TakeAccepted();
+}
+
+void ReportManager::queueBatch() {
+    Win().post(ev::Timer);
+    if (batchQueuedHook()) batchQueuedHook()(*this);
+}
+
+int ReportManager::takeRecord() {
+    if (!breaks_.empty() && Report) {
+        // The outermost break whose value changed; every group inside it closes and opens again.
+        std::size_t changed = breaks_.size();
+        std::vector<std::string> now(breaks_.size());
+        for (std::size_t i = 0; i < breaks_.size(); ++i) {
+            now[i] = breaks_[i].value ? breaks_[i].value() : std::string();
+            if (changed == breaks_.size() && (!groupsOpen_ || now[i] != breaks_[i].last)) changed = i;
+        }
+        if (changed < breaks_.size()) {
+            if (groupsOpen_)
+                for (std::size_t i = breaks_.size(); i-- > changed;)
+                    if (breaks_[i].footer) Report->print(breaks_[i].footer);
+            for (std::size_t i = changed; i < breaks_.size(); ++i) {
+                if (breaks_[i].header) Report->print(breaks_[i].header);
+                breaks_[i].last = now[i];
+            }
+            groupsOpen_ = true;
+        }
+    }
+    return Process->TakeRecord();
+}
+
+void ReportManager::EndReport() {
+    if (Report && groupsOpen_)
+        for (std::size_t i = breaks_.size(); i-- > 0;)
+            if (breaks_[i].footer) Report->print(breaks_[i].footer);
+    groupsOpen_ = false;
+    if (Report) Report->close();
+}
+
 int ReportManager::TakeTimer() {
     eng::Window& w = Win();
     if (finished_) return Level::Benign;
+    if (cancelled_) {
+        endCancelled();
+        return Level::Benign;
+    }
     if (noRecords_) {
-        finished_ = true;
-        w.setTimer(0);
-        Response = Response::Cancelled;
-        w.close();
+        endCancelled();
         return Level::Benign;
     }
     if (!reading_ || !Process) return Level::Benign;
@@ -190,17 +294,26 @@ int ReportManager::TakeTimer() {
     QElapsedTimer all;
     all.start();
     bool end = false;
+    bool sorted = false;  // a sorted view has read its last record
+    const bool readingBefore = Process->Reading();
     while (true) {
         QElapsedTimer one;
         one.start();
         for (int i = 0; i < batch_; ++i) {
+            if (Process->Reading()) {
+                if (Process->Read() != Level::Benign) {
+                    sorted = true;
+                    break;
+                }
+                continue;
+            }
             if (pending_) {
                 pending_ = false;
             } else if (Process->Next() != Level::Benign) {
                 end = true;
                 break;
             }
-            if (Process->TakeRecord() == Level::Fatal) {
+            if (takeRecord() == Level::Fatal) {
                 end = true;
                 break;
             }
@@ -208,10 +321,17 @@ int ReportManager::TakeTimer() {
         const qint64 took = one.elapsed();
         if (took * 5 < slice * 4) batch_ *= 2;
         else if (took * 2 > slice * 3) batch_ = std::max(1, batch_ / 2);
-        if (end || all.elapsed() * 2 >= slice) break;
+        if (end || sorted || all.elapsed() * 2 >= slice) break;
     }
     showProgress();
-    if (end) finish();
+    (void)w;
+    if (end) {
+        finish();
+    } else if (sorted && readingBefore) {
+        // The records are sorted: printing starts with a batch of one at the next timer event.
+        batch_ = 1;
+        queueBatch();
+    }
     return Level::Benign;
 }
 
@@ -221,16 +341,26 @@ void ReportManager::showProgress() {
     if (bar_ && Process->Progress) bar_->setValue(*Process->Progress);
 }
 
+void ReportManager::endCancelled() {
+    reading_ = false;
+    finished_ = true;
+    Win().setTimer(0);
+    if (Report && Report->isOpen()) {
+        Report->close();
+        Report->takePages();  // nothing of a cancelled report is kept
+    }
+    Response = Response::Cancelled;
+    Win().close();
+}
+
 void ReportManager::finish() {
     eng::Window& w = Win();
     reading_ = false;
     finished_ = true;
     w.setTimer(0);
+    EndReport();
     std::vector<rpt::Page> pages;
-    if (Report) {
-        Report->close();
-        pages = Report->takePages();
-    }
+    if (Report) pages = Report->takePages();
     if (SkipPreview) {
         rpt::PrinterChoice& choice = rpt::PrinterChoice::instance();
         if (choice.hasPrinter() && !pages.empty()) rpt::printPages(pages, choice.printer());

@@ -4,32 +4,42 @@
 // record into the report, and at the end shows the recorded pages in the print preview.
 //
 //   OpenWindow   the base step (first field), then OpenReport: the process object is reset
-//                with its order and filter and the first record is read. None: the notice
-//                "No Records" (message 102), and the window ends at the next timer event
-//                without a preview, cancelled. Otherwise the report is opened and a timer
-//                event is posted, so the first batch does not wait for the first tick.
+//                with its order and filter and the first record that passes is read. A filter
+//                (or order text) that cannot be used: the message "Ошибка в запросе" naming the
+//                problem; none passes: the notice "No Records" (message 102). Either way the
+//                window ends at the next timer event without a preview, cancelled. Otherwise the
+//                report is opened and a timer event is posted, so the first batch does not wait
+//                for the first tick.
 //   Timer        records are processed in batches: the first holds 1 record; the time slice is
 //                TimeSlice hundredths of a second. A batch that took less than four fifths of
 //                the slice doubles the batch size, one that took more than one and a half
 //                slices halves it; another batch follows in the same timer event while the
-//                time used stays under half the slice. Each record that passes the filter goes
+//                time used stays under half the slice. A sorted view (processclass.h) reads its
+//                records first, in the same batches, and starts giving them at the next timer
+//                event (posted at once). Each record given goes through the group breaks, then
 //                to the process object's TakeRecord. After each timer event the percentage
 //                text and the progress bar show how far the reading has come.
-//   the end      the report is closed, the timer stopped, and the pages go to the preview
-//                (unless SkipPreview: then straight to the chosen printer); the procedure waits
-//                for the preview to close, without a nested event loop (the progress window is
-//                disabled meanwhile), then ends with the response completed.
-// The cancel button (AddItem(control, 2)) ends the window at once: nothing is printed.
+//   Breaks       AddBreak(value, header, footer): when the value of a record differs from the
+//                previous record's (and before the first record), the footer of the previous
+//                group prints, then the header of the new one, then the record. Breaks nest in
+//                the order added: a change of an outer break closes and reopens the inner ones.
+//                Totals are the report's own (a control's total kind and reset band).
+//   the end      EndReport: the footers of the open groups, innermost first; the report is
+//                closed, the timer stopped, and the pages go to the preview (unless
+//                SkipPreview: then straight to the chosen printer); the procedure waits for the
+//                preview to close, without a nested event loop (the progress window is disabled
+//                meanwhile), then ends with the response completed.
+// Cancel: the cancel button (AddItem(control, 2)) wins whenever it is pressed before the preview
+// opens: the press is taken when the button is clicked, before the timer events already queued
+// are handled, so no further record is printed, no preview opens, and the response is cancelled.
+// When the window closes, the application frame's status bar loses the text of the progress
+// window's controls ("Cancel Report").
 //
-// PRINTPREVIEWCLASS shows pages in the report engine's preview window: at Zoom per cent, with
-// the user's zoom controls when AllowUserZoom, maximised when Maximize. Its window's place is
-// kept through the INI manager in the section "_PreviewWindow_" (the keys of a procedure's
-// window, in pixels). Printing from it goes to the printer chosen with "...Выбрать принтер..."
-// (vx::rpt::PrinterChoice); without a printer the pages can still be saved as PDF.
-
 #include <QPointer>
 #include <QString>
 
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "framework/classlib/inimanager.h"
@@ -84,8 +94,18 @@ public:
 
     int Kill() override;
     int TakeWindowEvent() override;
-    // Resets the process object and reads the first record: benign when there is one.
+    int TakeAccepted() override;
+    // Resets the process object and reads the first record that passes: benign when there is one.
     virtual int OpenReport();
+    // The end of the records: the footers of the open groups; then the report is closed.
+    virtual void EndReport();
+
+    // A group break (see above); header or footer 0: none.
+    void AddBreak(std::function<std::string()> value, int headerBand, int footerBand);
+
+    // What the cancel button does: nothing more is printed and no preview opens.
+    void Cancel() { cancelled_ = true; }
+    bool Cancelled() const { return cancelled_; }
 
     bool SkipPreview = false;
     int Zoom = 100;        // the preview's zoom
@@ -98,6 +118,11 @@ public:
     int BatchSize() const { return batch_; }
     bool Finished() const { return finished_; }
 
+    // Test hook: called on the report's thread each time the manager has queued a timer event
+    // for its next batch of records (after the first record was read, and when a sorted view has
+    // read all its records). Empty: nothing is called.
+    static void SetBatchQueuedHook(std::function<void(ReportManager&)> hook);
+
 protected:
     virtual int TakeTimer();
     // The common end of a report procedure's Init, after its process object is set up: the
@@ -108,16 +133,37 @@ protected:
                               IniClass* ini, bool maximize);
 
 private:
+    struct Break {
+        std::function<std::string()> value;
+        int header = 0;
+        int footer = 0;
+        std::string last;
+    };
     void showProgress();
+    void queueBatch();
+    int takeRecord();  // the breaks, then the process object's record step
     void finish();
+    void endCancelled();
+    void clearStatus();
 
     QPointer<QProgressBar> bar_;
+    QMetaObject::Connection cancelConnection_;
+    std::vector<Break> breaks_;
+    bool groupsOpen_ = false;
+    int cancelControl_ = 0;
     int batch_ = 1;
     bool pending_ = false;    // the first record is in the buffer, not yet taken
     bool noRecords_ = false;
     bool reading_ = false;
     bool finished_ = false;
+    bool cancelled_ = false;
 };
+
+// The message of a filter or order text that cannot be used (added to the error manager's table
+// on first use): "Ошибка в запросе".
+namespace ReportMsg {
+constexpr int BadQuery = 103;
+}
 
 // Points the window engine's printer set-up dialog (PRINTERDIALOG, the "printsetup" standard
 // action) at the report engine's printer choice: the calling thread waits for the dialog, and an

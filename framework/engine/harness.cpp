@@ -4,6 +4,11 @@
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMdiArea>
@@ -14,6 +19,7 @@
 #include <QTest>
 #include <QTreeView>
 
+#include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -37,6 +43,26 @@ QApplication* app() {
     static char* argv[] = {name, nullptr};
     return new QApplication(argc, argv);
 }
+// Counts the events Qt delivers, so that the harness knows when nothing is left to do. Timer
+// ticks themselves do not count (a blinking cursor would never let it rest); what they cause does.
+class EventCounter : public QObject {
+public:
+    std::uint64_t count = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() != QEvent::Timer) ++count;
+        return false;
+    }
+};
+
+EventCounter& counter() {
+    static EventCounter* c = [] {
+        auto* k = new EventCounter;
+        qApp->installEventFilter(k);
+        return k;
+    }();
+    return *c;
+}
+
 }  // namespace
 
 Harness::Harness() {
@@ -57,12 +83,18 @@ int Harness::start(Procedure proc, std::size_t stackBytes) {
 }
 
 void Harness::idle() {
+    // Only Qt's own event loop runs here: the engine's scheduler runs when the engine has queued
+    // it, as in the program. Passes go on until three in a row deliver nothing, for at most a
+    // few seconds.
+    EventCounter& c = counter();
+    QElapsedTimer clock;
+    clock.start();
     int quiet = 0;
-    for (int i = 0; i < 100000 && quiet < 3; ++i) {
-        QCoreApplication::sendPostedEvents();
+    while (quiet < 3 && clock.elapsed() < 5000) {
+        const std::uint64_t before = c.count;
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        quiet = detail::runReady() ? 0 : quiet + 1;
+        quiet = c.count == before ? quiet + 1 : 0;
     }
 }
 
@@ -258,10 +290,39 @@ QVariant Harness::prop(int feq, Prop p) const { return win().prop(feq, p); }
 
 std::vector<OpenDialog> Harness::dialogs() const { return openDialogs(); }
 
+// As the user answers: a message box by a click on its button; a dialog by a click on its
+// accepting or rejecting button, else by Enter or Esc.
 bool Harness::answer(int button, int thread) {
     for (const OpenDialog& d : openDialogs()) {
         if (thread && d.thread != thread) continue;
-        d.answer(button);
+        QWidget* w = d.widget;
+        if (!w) return false;
+        QAbstractButton* b = nullptr;
+        if (qobject_cast<QMessageBox*>(w)) {
+            b = d.button ? d.button(button) : nullptr;
+            if (!b) throw std::runtime_error("the message box offers no such button");
+        } else {
+            const bool accept = button == QDialog::Accepted;
+            for (QDialogButtonBox* bb : w->findChildren<QDialogButtonBox*>()) {
+                if (!bb->isVisible()) continue;
+                for (QAbstractButton* k : bb->buttons()) {
+                    const auto role = bb->buttonRole(k);
+                    if (!k->isVisible() || !k->isEnabled()) continue;
+                    if (accept ? (role == QDialogButtonBox::AcceptRole || role == QDialogButtonBox::YesRole)
+                               : role == QDialogButtonBox::RejectRole) {
+                        b = k;
+                        break;
+                    }
+                }
+                if (b) break;
+            }
+            if (!b) {
+                QTest::keyClick(w, accept ? Qt::Key_Return : Qt::Key_Escape);
+                idle();
+                return true;
+            }
+        }
+        QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());
         idle();
         return true;
     }

@@ -1,8 +1,10 @@
 #pragma once
 // Drives procedures headless for tests: starts them on logical threads, finds their controls,
 // types, presses keys, clicks, tabs, reads values and properties, answers message boxes and waits
-// for threads to end. It never sleeps: it runs Qt's queued events and the ready fibers until
-// nothing is left to do.
+// for threads to end. Input takes the user's road: key and mouse events to the real widgets,
+// message boxes answered by a click on their button. After each step it lets Qt's event loop run
+// until nothing is left to do; it never runs the engine's scheduler itself, so a thread that the
+// engine forgets to wake stays asleep here too.
 //
 //   vx::eng::test::Harness h;
 //   int t = h.start(UPDATEFORMA_1);
@@ -34,7 +36,7 @@ public:
     // Starts a procedure on a new thread and runs until idle; the thread becomes the target of
     // the calls below.
     int start(Procedure proc, std::size_t stackBytes = 25000);
-    // Runs Qt events and ready fibers until nothing is left to do.
+    // Runs Qt's event loop until nothing is left to do (the scheduler runs when the engine queued it).
     void idle();
     // Idle until the condition holds or nothing more can happen; returns the condition.
     bool waitFor(const std::function<bool()>& cond);
@@ -77,7 +79,8 @@ public:
     QVariant prop(int feq, Prop p) const;
 
     std::vector<OpenDialog> dialogs() const;  // open message boxes and dialogs, oldest first
-    // Answers the oldest open message box (of `thread`, 0 = any) with a button; false if none.
+    // Answers the oldest open message box (of `thread`, 0 = any) by a click on a button (btn::);
+    // a dialog by its accepting or rejecting button (QDialog::Accepted / Rejected); false if none.
     bool answer(int button, int thread = 0);
 
 private:

@@ -327,6 +327,10 @@ std::shared_ptr<const WinDesc> parseLayout(const QString& text, const QString& s
             else if (k == QLatin1String("imm")) c.imm = true;
             else if (k == QLatin1String("trn")) c.trn = true;
             else if (k == QLatin1String("flat")) c.flat = true;
+            else if (k == QLatin1String("default")) {
+                if (c.type != CType::Button) p.fail(ln, QStringLiteral("only a button can be the default button"));
+                c.isDefault = true;
+            }
             else if (k == QLatin1String("vertical")) c.vertical = true;
             else if (k == QLatin1String("hscroll")) c.hscroll = true;
             else if (k == QLatin1String("vscroll")) c.vscroll = true;
@@ -372,6 +376,8 @@ std::shared_ptr<const WinDesc> parseLayout(const QString& text, const QString& s
             names[key] = c.feq;
         }
         if (win->byFeq.count(c.feq)) p.fail(ln, QStringLiteral("duplicate control number %1").arg(c.feq));
+        if (c.isDefault && std::any_of(win->controls.begin(), win->controls.end(), [](const CtlDesc& o) { return o.isDefault; }))
+            p.fail(ln, QStringLiteral("a second default button"));
         win->byFeq[c.feq] = static_cast<int>(win->controls.size());
         win->controls.push_back(std::move(c));
         if (isContainer(win->controls.back().type)) open.push_back(static_cast<int>(win->controls.size()) - 1);

@@ -40,6 +40,7 @@ struct CtlDesc {
     QString tip, msg, icon, file;
     bool req = false, readOnly = false, skip = false, hide = false, disable = false, imm = false,
          trn = false, flat = false, vertical = false, hscroll = false, vscroll = false;
+    bool isDefault = false;  // a button: the window's default button (Enter presses it)
     Align align = Align::Default;
     int alignOffset = 0;
     std::string stdAction;   // "close", "printsetup", "cut", "copy", "paste", "help"

@@ -5,7 +5,11 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QComboBox>
 #include <QFontDialog>
+#include <QFormLayout>
+#include <QIcon>
+#include <QPixmap>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -87,6 +91,78 @@ QMessageBox::ButtonRole roleOf(int b) {
 
 }  // namespace
 
+// The colours a font may take, as the system's font dialog offers them (0x00BBGGRR).
+const std::vector<std::pair<QString, int>>& fontColours() {
+    static const std::vector<std::pair<QString, int>> c = {
+        {QStringLiteral("Черный"), 0x000000},       {QStringLiteral("Темно-бордовый"), 0x000080},
+        {QStringLiteral("Зеленый"), 0x008000},      {QStringLiteral("Оливковый"), 0x008080},
+        {QStringLiteral("Темно-синий"), 0x800000},  {QStringLiteral("Фиолетовый"), 0x800080},
+        {QStringLiteral("Морской волны"), 0x808000}, {QStringLiteral("Серый"), 0x808080},
+        {QStringLiteral("Серебристый"), 0xC0C0C0},  {QStringLiteral("Красный"), 0x0000FF},
+        {QStringLiteral("Лайм"), 0x00FF00},         {QStringLiteral("Желтый"), 0x00FFFF},
+        {QStringLiteral("Синий"), 0xFF0000},        {QStringLiteral("Фуксия"), 0xFF00FF},
+        {QStringLiteral("Голубой"), 0xFFFF00},      {QStringLiteral("Белый"), 0xFFFFFF},
+    };
+    return c;
+}
+
+// The character sets a font may be asked for.
+const std::vector<std::pair<QString, int>>& fontCharsets() {
+    static const std::vector<std::pair<QString, int>> c = {
+        {QStringLiteral("Кириллица"), 204},         {QStringLiteral("Западноевропейский"), 0},
+        {QStringLiteral("Центральноевропейский"), 238}, {QStringLiteral("Греческий"), 161},
+        {QStringLiteral("Турецкий"), 162},          {QStringLiteral("Балтийский"), 186},
+        {QStringLiteral("Символьный"), 2},          {QStringLiteral("По умолчанию"), 1},
+    };
+    return c;
+}
+
+FontDialog::FontDialog(QWidget* parent, const QString& title, const FontChoice& start) : QDialog(parent) {
+    setWindowTitle(title);
+    auto* lay = new QVBoxLayout(this);
+    font_ = new QFontDialog(this);
+    font_->setWindowFlags(Qt::Widget);
+    font_->setOptions(QFontDialog::DontUseNativeDialog | QFontDialog::NoButtons);
+    font_->setCurrentFont(fontOf(FontDesc{start.typeface, start.size, start.style, -1}, QFont()));
+    lay->addWidget(font_);
+    auto* form = new QFormLayout;
+    colour_ = new QComboBox(this);
+    colour_->setObjectName(QStringLiteral("colour"));
+    for (const auto& [name, bgr] : fontColours()) {
+        QPixmap swatch(16, 12);
+        swatch.fill(colorOf(bgr));
+        colour_->addItem(QIcon(swatch), name, bgr);
+    }
+    // A colour of no name (set elsewhere) is offered as it is.
+    if (colour_->findData(start.color) < 0) {
+        QPixmap swatch(16, 12);
+        swatch.fill(colorOf(start.color));
+        colour_->addItem(QIcon(swatch), QStringLiteral("#%1").arg(start.color, 6, 16, QLatin1Char('0')).toUpper(), start.color);
+    }
+    colour_->setCurrentIndex(colour_->findData(start.color));
+    charset_ = new QComboBox(this);
+    charset_->setObjectName(QStringLiteral("charset"));
+    for (const auto& [name, set] : fontCharsets()) charset_->addItem(name, set);
+    if (charset_->findData(start.charset) < 0) charset_->addItem(QStringLiteral("Набор %1").arg(start.charset), start.charset);
+    charset_->setCurrentIndex(charset_->findData(start.charset));
+    form->addRow(QStringLiteral("Цвет:"), colour_);
+    form->addRow(QStringLiteral("Набор символов:"), charset_);
+    lay->addLayout(form);
+    auto* bb = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    lay->addWidget(bb);
+    QObject::connect(bb, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    QObject::connect(bb, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+void FontDialog::take(FontChoice& f) const {
+    const QFont q = font_->currentFont();
+    f.typeface = q.family();
+    f.size = q.pointSize();
+    f.style = styleOf(q);
+    f.color = colour_->currentData().toInt();
+    f.charset = charset_->currentData().toInt();
+}
+
 int MESSAGE(const QString& text, const QString& title, Icon icon, int buttons, int defaultButton) {
     if (buttons == 0) buttons = btn::Ok;
     QString body = text;
@@ -112,7 +188,10 @@ int MESSAGE(const QString& text, const QString& title, Icon icon, int buttons, i
         if (!(buttons & b)) continue;
         if (!first) first = b;
         QPushButton* pb = box->addButton(buttonText(b), roleOf(b));
-        QObject::connect(pb, &QPushButton::clicked, box, [&answer, b] { answer = b; });
+        QObject::connect(pb, &QPushButton::clicked, box, [&answer, b] {
+            answer = b;
+            detail::schedule();
+        });
         if (b == defaultButton) box->setDefaultButton(pb);
         if (b == escape) box->setEscapeButton(pb);
     }
@@ -120,7 +199,11 @@ int MESSAGE(const QString& text, const QString& title, Icon icon, int buttons, i
     // Buttons close the box themselves; a close without a button answers the escape button.
     QObject::connect(box, &QMessageBox::finished, box, [&answer, escape] {
         if (!answer) answer = escape;
+        detail::schedule();
     });
+    // However the box goes (a button, Esc, the close box, deleted with its parent), the waiting
+    // thread is woken at once: nothing else would run the scheduler for it.
+    QObject::connect(box, &QObject::destroyed, [] { detail::schedule(); });
 
     ThreadBlock block;
     auto it = registry().insert(registry().end(), Open{});
@@ -135,6 +218,12 @@ int MESSAGE(const QString& text, const QString& title, Icon icon, int buttons, i
         if (!weak) return;
         for (QAbstractButton* ab : weak->buttons())
             if (ab->text() == buttonText(b)) { ab->click(); return; }
+    };
+    it->info.button = [weak](int b) -> QAbstractButton* {
+        if (!weak) return nullptr;
+        for (QAbstractButton* ab : weak->buttons())
+            if (ab->text() == buttonText(b)) return ab;
+        return nullptr;
     };
     struct Cleanup {
         std::list<Open>::iterator it;
@@ -155,7 +244,12 @@ int runDialog(QDialog* dialog) {
     dialog->setWindowModality(Qt::NonModal);
     bool done = false;
     QPointer<QDialog> d = dialog;
-    auto conn = QObject::connect(dialog, &QDialog::finished, dialog, [&done] { done = true; });
+    auto conn = QObject::connect(dialog, &QDialog::finished, dialog, [&done] {
+        done = true;
+        detail::schedule();
+    });
+    // A dialog deleted while it is up (its parent closed) wakes the thread as well.
+    auto gone = QObject::connect(dialog, &QObject::destroyed, [] { detail::schedule(); });
     ThreadBlock block;
     auto it = registry().insert(registry().end(), Open{});
     it->w = dialog;
@@ -171,7 +265,7 @@ int runDialog(QDialog* dialog) {
     } cleanup{it};
     dialog->show();
     detail::waitUntil([&done, &d] { return done || !d; });
-    if (d) QObject::disconnect(conn);
+    if (d) QObject::disconnect(conn), QObject::disconnect(gone);
     return d ? d->result() : QDialog::Rejected;
 }
 
@@ -193,15 +287,9 @@ DialogHooks& dialogHooks() {
         };
         k.printerSetup = [](const QString&) { return false; };
         k.font = [](const QString& title, FontChoice& f) {
-            QFontDialog dlg(dialogParent());
-            dlg.setOption(QFontDialog::DontUseNativeDialog);
-            dlg.setWindowTitle(title);
-            dlg.setCurrentFont(fontOf(FontDesc{f.typeface, f.size, f.style, -1}, QFont()));
+            FontDialog dlg(dialogParent(), title, f);
             if (runDialog(&dlg) != QDialog::Accepted) return false;
-            QFont q = dlg.selectedFont();
-            f.typeface = q.family();
-            f.size = q.pointSize();
-            f.style = styleOf(q);
+            dlg.take(f);
             return true;
         };
         k.calendar = [](const QString& title, std::int32_t date) -> std::optional<std::int32_t> {

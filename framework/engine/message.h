@@ -3,6 +3,7 @@
 // nested Qt event loop: the dialog is shown without Qt modality, the calling thread's windows are
 // disabled, and the calling fiber waits for the answer while every other thread goes on.
 
+#include <QDialog>
 #include <QString>
 
 #include <cstdint>
@@ -13,7 +14,9 @@
 
 #include "events.h"
 
-class QDialog;
+class QAbstractButton;
+class QComboBox;
+class QFontDialog;
 class QWidget;
 
 namespace vx::eng {
@@ -45,6 +48,22 @@ struct DialogHooks {
 };
 DialogHooks& dialogHooks();
 
+// The font dialog the font hook shows: the typeface, size and style, the colour and the character
+// set, each starting from the choice given. take() gives what the user chose.
+class FontDialog : public QDialog {
+public:
+    FontDialog(QWidget* parent, const QString& title, const FontChoice& start);
+    void take(FontChoice& f) const;
+    QFontDialog* fontPart() const { return font_; }
+    QComboBox* colourPart() const { return colour_; }
+    QComboBox* charsetPart() const { return charset_; }
+
+private:
+    QFontDialog* font_ = nullptr;
+    QComboBox* colour_ = nullptr;
+    QComboBox* charset_ = nullptr;
+};
+
 bool FILEDIALOG(const QString& title, std::string& path, const QString& filter = {}, int flags = 0);
 bool PRINTERDIALOG(const QString& title);
 bool FONTDIALOG(const QString& title, FontChoice& font);
@@ -57,6 +76,8 @@ struct OpenDialog {
     QString title, text;
     int buttons = 0;                  // message boxes: the btn:: bits offered
     std::function<void(int)> answer;  // message boxes: press a button; dialogs: done(result)
+    // Message boxes: the button widget for a btn:: bit (nullptr when not offered).
+    std::function<QAbstractButton*(int)> button;
 };
 std::vector<OpenDialog> openDialogs();
 

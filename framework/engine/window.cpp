@@ -163,6 +163,7 @@ bool Window::accept() {
     if (d.closed) return false;
     if (!detail::takeEvent(d.thread, this, d.innermost(), d.cur)) return !d.closed;
     if (d.cur.event == ev::Timer) d.timerQueued = false;
+    if (d.cur.event == ev::Rejected && d.cur.control == d.refusedFeq) d.refusedFeq = 0;
     if (d.cur.event == ev::Moved) d.movedQueued = false;
     if (d.cur.event == ev::Sized) d.sizedQueued = false;
     if (d.cur.tag == 1 && d.passActive) d.passTaken = true;

@@ -61,6 +61,8 @@ struct Control {
     std::string rangeLow, rangeHigh, step;
     bool changed = false;              // edited since the last display/accept
     bool keyPending = false;           // IMM: a keystroke's NewSelection is on its way
+    QString refused;                   // the typed text last refused (shown to the user with why)
+    bool refusedRange = false;         // ... because it is outside the spin's range
     void* impl = nullptr;              // widget-specific helper owned by the window
 };
 

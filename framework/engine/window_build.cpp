@@ -262,6 +262,8 @@ void WindowImpl::buildControl(int i) {
             auto* pb = new QPushButton(parent);
             pb->setFlat(d.flat);
             pb->setAutoDefault(false);
+            // The default look only: Enter is the engine's (onKey), the window is no QDialog.
+            pb->setDefault(d.isDefault);
             b = pb;
         }
         b->setText(d.text);
@@ -273,7 +275,10 @@ void WindowImpl::buildControl(int i) {
             if (suppress) return;
             if (!ctl(feq)) return;
             if (focusFeq && focusFeq != feq)
-                if (Control* f = ctl(focusFeq)) complete(*f);
+                if (Control* f = ctl(focusFeq); f && !complete(*f)) return;
+            // A value just refused (the click took the focus from its field) voids the press:
+            // the user is told about the field first.
+            if (refusedFeq) return;
             enqueue(ev::Accepted, feq, key::MouseLeft);
         });
         w = b;
@@ -521,6 +526,10 @@ void WindowImpl::buildControl(int i) {
     widgetMap().insert(w, {this, i});
     applyFont(c);
     if (d.type != CType::Line) geom(w);
+    if (d.h >= 0 && (d.type == CType::Entry || d.type == CType::DropList || d.type == CType::Combo || d.type == CType::DropCombo)) {
+        lineBoxes[feq] = w->geometry();
+        fitLine(c);
+    }
     applyState(c);
     applyAlignment(c);
 }

@@ -35,6 +35,7 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QStyleOptionTab>
+#include <QStyleOptionComboBox>
 #include <QStylePainter>
 #include <QTabBar>
 #include <QTabWidget>
@@ -98,6 +99,27 @@ public:
     }
 
 protected:
+    // A flat drop list gives its text the whole height of its box, beside the arrow: the style's
+    // inner margins would cut a line that fills a short box.
+    void paintEvent(QPaintEvent* e) override {
+        if (isEditable() || hasFrame()) {
+            QComboBox::paintEvent(e);
+            return;
+        }
+        QStylePainter p(this);
+        QStyleOptionComboBox opt;
+        initStyleOption(&opt);
+        const QString text = opt.currentText;
+        opt.currentText.clear();
+        opt.currentIcon = QIcon();
+        p.drawComplexControl(QStyle::CC_ComboBox, opt);
+        const QRect arrow = style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxArrow, this);
+        QRect r = rect().adjusted(2, 0, 0, 0);
+        if (arrow.isValid()) r.setRight(arrow.left() - 1);
+        p.setFont(font());
+        p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+        p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+    }
     void keyPressEvent(QKeyEvent* e) override {
         if (readOnly) e->ignore();
         else QComboBox::keyPressEvent(e);
@@ -146,6 +168,11 @@ struct WindowImpl : QObject {
     QHash<QString, int> byName;
     std::map<int, QPointer<QAction>> actions;
     std::map<int, std::map<int, ListStyle>> listStyles;
+    // Single-line input controls: the box their position and size declare, in pixels. The widget
+    // is never shorter than its font's line and a pixel above and below: a taller font grows it
+    // downwards, and X, Y, Width and Height keep reading and setting the declared box.
+    std::map<int, QRect> lineBoxes;
+    void fitLine(Control& c);
     QFont font;
     DialogUnits du;
     EventRec cur;
@@ -208,7 +235,12 @@ struct WindowImpl : QObject {
     void raiseTabOf(int i);
     void displayOne(Control& c);
     bool updateOne(Control& c);
-    void complete(Control& c);  // a user edit of c is finished: accept or reject it
+    bool complete(Control& c);  // a user edit of c is finished: accept or reject it (false)
+    void explainRefusal(Control& c);  // tells the user why c's typed value was refused
+    bool inRange(const Control& c, const std::string& typed1251) const;
+    QString fieldName(const Control& c) const;
+    QString allowed(const Control& c) const;
+    int refusedFeq = 0;         // a refusal whose message is on its way: presses wait for it
     void immEdited(Control& c);
     void immEvent(Control& c, int code, int ch = 0);
     void moveFocus(int feq, Qt::FocusReason reason, bool selected);
@@ -220,6 +252,7 @@ struct WindowImpl : QObject {
     void defaultAction();
     void onFocusIn(Control& c, Qt::FocusReason reason);
     bool onKey(Control* c, QKeyEvent* e);
+    bool pressDefault(Control* c);
     void onMouse(Control* c, QMouseEvent* e, bool dbl);
     bool eventFilter(QObject* o, QEvent* e) override;
     void stdAction(Control& c);

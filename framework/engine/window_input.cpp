@@ -161,15 +161,17 @@ void wnd::installEngineFilter() {
     qApp->installEventFilter(filter);
 }
 
-void WindowImpl::complete(Control& c) {
-    if (!c.changed || suppress) return;
+bool WindowImpl::complete(Control& c) {
+    if (!c.changed || suppress) return true;
     c.changed = false;
     if (updateOne(c)) {
         displayOne(c);
         enqueue(ev::Accepted, c.feq);
-    } else {
-        enqueue(ev::Rejected, c.feq);
+        return true;
     }
+    refusedFeq = c.feq;
+    enqueue(ev::Rejected, c.feq);
+    return false;
 }
 
 void WindowImpl::passNext() {
@@ -179,6 +181,7 @@ void WindowImpl::passNext() {
         if (!updateOne(*c)) {
             passActive = false;
             moveFocus(c->feq, Qt::OtherFocusReason, true);
+            refusedFeq = c->feq;
             enqueue(ev::Rejected, c->feq);
             return;
         }
@@ -315,7 +318,25 @@ bool WindowImpl::onKey(Control* c, QKeyEvent* e) {
         self->focusNext(!(code & key::Shift) && e->key() != Qt::Key_Backtab);
         return true;
     }
+    if (code == key::Enter) return pressDefault(c);
     return false;
+}
+
+// Enter presses the focused push button, else the window's default button (a multi-line text
+// keeps its Enter for a new line). The edit of the focused control is finished first, as when
+// the focus leaves it.
+bool WindowImpl::pressDefault(Control* c) {
+    if (c && c->type == CType::Text) return false;
+    Control* b = nullptr;
+    if (c && c->type == CType::Button && qobject_cast<QPushButton*>(c->widget.data())) b = c;
+    else
+        for (Control& k : ctls)
+            if (k.desc && k.desc->isDefault) b = &k;
+    if (!b || !b->widget || !b->widget->isVisible() || !b->widget->isEnabled()) return false;
+    if (focusFeq && focusFeq != b->feq)
+        if (Control* f = ctl(focusFeq); f && !complete(*f)) return true;  // refused: no press
+    if (!refusedFeq) enqueue(ev::Accepted, b->feq, key::Enter);
+    return true;
 }
 
 void WindowImpl::onMouse(Control* c, QMouseEvent* e, bool dbl) {
@@ -448,6 +469,9 @@ void WindowImpl::defaultAction() {
             auto order = self->tabOrder();
             if (!order.empty()) moveFocus(order.front(), Qt::OtherFocusReason, true);
         }
+        break;
+    case ev::Rejected:
+        if (Control* c = ctl(e.control)) explainRefusal(*c);
         break;
     case ev::Accepted:
         if (Control* c = ctl(e.control); c && c->desc) {

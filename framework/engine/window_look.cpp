@@ -85,6 +85,19 @@ void WindowImpl::applyFont(Control& c) {
     QFont f = fontOf(c.font, font);
     c.widget->setFont(f);
     applyColors(c);
+    fitLine(c);
+}
+
+void WindowImpl::fitLine(Control& c) {
+    auto it = lineBoxes.find(c.feq);
+    if (it == lineBoxes.end() || !c.widget) return;
+    const QRect box = it->second;
+    // A line edit keeps a pixel above and below its line, where tall capitals and tails reach. The
+    // box grows downwards: its top stays where the layout put it, so that what stands above the
+    // line (a caption, the line before) stays uncovered, and the text sits nearer its rule.
+    const int h = std::max(box.height(), QFontMetrics(c.widget->font()).height() + 2);
+    const QRect g(box.x(), box.y(), box.width(), h);
+    if (c.widget->geometry() != g) c.widget->setGeometry(g);
 }
 
 void WindowImpl::applyColors(Control& c) {

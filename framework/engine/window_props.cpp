@@ -85,10 +85,18 @@ QVariant Window::prop(int feq, Prop p) const {
     case Prop::Tip: return c->tip;
     case Prop::Msg: return c->msg;
     case Prop::Picture: return c->pic ? QString::fromStdString(c->pic->text) : QString();
-    case Prop::X: return w ? static_cast<int>(w->x() / d.du.x + 0.5) : c->desc->x;
-    case Prop::Y: return w ? static_cast<int>(w->y() / d.du.y + 0.5) : c->desc->y;
-    case Prop::Width: return w ? static_cast<int>(w->width() / d.du.x + 0.5) : c->desc->w;
-    case Prop::Height: return w ? static_cast<int>(w->height() / d.du.y + 0.5) : c->desc->h;
+    case Prop::X:
+    case Prop::Y:
+    case Prop::Width:
+    case Prop::Height: {
+        if (!w) return p == Prop::X ? c->desc->x : p == Prop::Y ? c->desc->y : p == Prop::Width ? c->desc->w : c->desc->h;
+        auto box = d.lineBoxes.find(feq);
+        const QRect r = box != d.lineBoxes.end() ? box->second : w->geometry();
+        if (p == Prop::X) return static_cast<int>(r.x() / d.du.x + 0.5);
+        if (p == Prop::Y) return static_cast<int>(r.y() / d.du.y + 0.5);
+        if (p == Prop::Width) return static_cast<int>(r.width() / d.du.x + 0.5);
+        return static_cast<int>(r.height() / d.du.y + 0.5);
+    }
     case Prop::Icon: return c->desc->icon;
     case Prop::RangeLow: return QString::fromStdString(c->rangeLow);
     case Prop::RangeHigh: return QString::fromStdString(c->rangeHigh);
@@ -218,10 +226,26 @@ void Window::setProp(int feq, Prop p, const QVariant& v) {
     case Prop::Tip: c->tip = v.toString(); d.applyState(*c); break;
     case Prop::Msg: c->msg = v.toString(); d.applyState(*c); break;
     case Prop::Picture: c->pic = pic::parse(v.toString().toStdString()); d.displayOne(*c); break;
-    case Prop::X: if (w) w->move(d.px(v.toInt(), true), w->y()); break;
-    case Prop::Y: if (w) w->move(w->x(), d.px(v.toInt(), false)); break;
-    case Prop::Width: if (w) w->resize(d.px(v.toInt(), true), w->height()); break;
-    case Prop::Height: if (w) w->resize(w->width(), d.px(v.toInt(), false)); break;
+    case Prop::X:
+    case Prop::Y:
+    case Prop::Width:
+    case Prop::Height: {
+        if (!w) break;
+        auto box = d.lineBoxes.find(feq);
+        QRect r = box != d.lineBoxes.end() ? box->second : w->geometry();
+        const int n = d.px(v.toInt(), p == Prop::X || p == Prop::Width);
+        if (p == Prop::X) r.moveLeft(n);
+        else if (p == Prop::Y) r.moveTop(n);
+        else if (p == Prop::Width) r.setWidth(n);
+        else r.setHeight(n);
+        if (box != d.lineBoxes.end()) {
+            box->second = r;
+            d.fitLine(*c);
+        } else {
+            w->setGeometry(r);
+        }
+        break;
+    }
     case Prop::Icon:
         if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setIcon(loadIcon(v.toString()));
         break;

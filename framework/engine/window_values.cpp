@@ -17,7 +17,11 @@ void WindowImpl::displayOne(Control& c) {
             // Unchanged text is left alone: the cursor stays, and a full redisplay stays cheap.
             auto* le = static_cast<QLineEdit*>(c.widget.data());
             QString t = textOf();
-            if (le->text() != t) le->setText(t);
+            if (le->text() != t) {
+                le->setText(t);
+                // A line the user is not in shows the beginning of a text longer than its box.
+                if (!le->hasFocus()) le->setCursorPosition(0);
+            }
         }
         static_cast<QLineEdit*>(c.widget.data())->setModified(false);
         break;
@@ -114,9 +118,115 @@ bool WindowImpl::updateOne(Control& c) {
     }
     if (!c.var.valid()) return true;
     std::string in = cp::toCp1251(typed);
-    if (c.pic) return pic::deformat(*c.pic, in, c.var);
+    c.refusedRange = false;
+    if (c.type == CType::Spin && !inRange(c, in)) {
+        c.refused = typed.trimmed();
+        c.refusedRange = true;
+        return false;
+    }
+    if (c.pic) {
+        if (pic::deformat(*c.pic, in, c.var)) return true;
+        c.refused = typed.trimmed();
+        return false;
+    }
     c.var.setText(in);
     return true;
+}
+
+// A spin's range holds for a typed value as for its arrows. A value the variable already holds
+// (shown, not typed) passes, so a stored value outside the range can still be kept.
+bool WindowImpl::inRange(const Control& c, const std::string& in) const {
+    std::optional<Decimal> v;
+    if (c.pic && c.pic->kind == pic::Kind::Number) v = pic::parseNumber(*c.pic, in);
+    else v = Decimal::parse(QString::fromStdString(in).trimmed().toStdString());
+    if (!v) return true;  // the picture refuses it
+    if (*v == c.var.number()) return true;
+    const auto lo = dec(c.rangeLow), hi = dec(c.rangeHigh);
+    return !(lo && *v < *lo) && !(hi && *v > *hi);
+}
+
+namespace {
+
+// "1 знака", "5 знаков" (after "не более", "не длиннее").
+QString signs(int n) {
+    const bool one = n % 10 == 1 && n % 100 != 11;
+    return QString::number(n) + (one ? QStringLiteral(" знака") : QStringLiteral(" знаков"));
+}
+
+QString plain(QString s) {
+    s.remove(QLatin1Char('&'));
+    s = s.simplified();
+    while (s.endsWith(QLatin1Char(':'))) s.chop(1);
+    return s.trimmed();
+}
+
+}  // namespace
+
+// The field as the user knows it: its prompt, else its tooltip or status text, else its label.
+QString WindowImpl::fieldName(const Control& c) const {
+    if (c.desc && !c.desc->name.empty()) {
+        const QString prompt = QString::fromStdString(c.desc->name).toUpper() + QStringLiteral(":PROMPT");
+        if (auto it = byName.constFind(prompt); it != byName.constEnd()) {
+            const QString t = plain(ctls[*it].text);
+            if (!t.isEmpty()) return t;
+        }
+    }
+    if (QString t = plain(c.tip.section(QLatin1Char('\n'), 0, 0)); !t.isEmpty()) return t;
+    if (QString t = plain(c.msg); !t.isEmpty()) return t;
+    QString n = c.desc ? QString::fromStdString(c.desc->name) : QString();
+    if (n.startsWith(QLatin1Char('?'))) n.remove(0, 1);
+    return n;
+}
+
+// What the field takes, in a sentence.
+QString WindowImpl::allowed(const Control& c) const {
+    const auto lo = dec(c.rangeLow), hi = dec(c.rangeHigh);
+    if (c.refusedRange || (c.type == CType::Spin && (lo || hi))) {
+        QString r = QStringLiteral("Допустимо число");
+        if (lo) r += QStringLiteral(" от ") + QString::fromStdString(lo->toString());
+        if (hi) r += QStringLiteral(" до ") + QString::fromStdString(hi->toString());
+        if (c.pic && c.pic->kind == pic::Kind::Number)
+            r += c.pic->places > 0 ? QStringLiteral(", не более ") + signs(c.pic->places) + QStringLiteral(" после точки")
+                                   : QStringLiteral(", без дробной части");
+        return r + QLatin1Char('.');
+    }
+    if (!c.pic) return {};
+    const pic::Picture& p = *c.pic;
+    switch (p.kind) {
+    case pic::Kind::Number: {
+        QString r = p.allowNegative ? QStringLiteral("Допустимо число") : QStringLiteral("Допустимо неотрицательное число");
+        r += QStringLiteral(" не длиннее ") + signs(p.width);
+        r += p.places > 0 ? QStringLiteral(", из них не более ") + signs(p.places) + QStringLiteral(" после точки")
+                          : QStringLiteral(", без дробной части");
+        return r + QLatin1Char('.');
+    }
+    case pic::Kind::Date:
+        return QStringLiteral("Допустима дата в виде ДД.ММ.ГГГГ, например 01.03.2024.");
+    case pic::Kind::Pattern:
+        return QStringLiteral("Допустимы только цифры, не более ") + signs(static_cast<int>(
+                   std::count_if(p.mask.begin(), p.mask.end(), [](char ch) { return ch == '#' || ch == '<'; }))) +
+               QLatin1Char('.');
+    case pic::Kind::String:
+        return QStringLiteral("Допустим текст не длиннее ") + signs(p.width) + QLatin1Char('.');
+    }
+    return {};
+}
+
+// The user is told which field refused what and what it takes; the focus goes back to it with
+// the refused text selected, so that it can be typed again at once.
+void WindowImpl::explainRefusal(Control& c) {
+    const int feq = c.feq;
+    QString text = QStringLiteral("Значение «%1» не подходит для поля «%2».").arg(c.refused, fieldName(c));
+    if (const QString a = allowed(c); !a.isEmpty()) text += QLatin1Char('|') + a;
+    MESSAGE(text, QStringLiteral("Неверное значение"), Icon::Exclamation, btn::Ok, btn::Ok);
+    if (closed) return;
+    Control* k = ctl(feq);
+    if (!k || !k->widget) return;
+    if (focusFeq != feq) moveFocus(feq, Qt::OtherFocusReason, true);
+    else k->widget->setFocus(Qt::OtherFocusReason);
+    QLineEdit* le = qobject_cast<QLineEdit*>(k->widget.data());
+    if (!le) le = k->widget->findChild<QLineEdit*>();
+    if (le) le->selectAll();
 }
 
 void Window::display(int feq) {

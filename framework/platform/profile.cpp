@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -224,6 +226,26 @@ struct CacheEntry {
 };
 
 std::mutex g_mutex;
+std::function<void(const QString&)> g_notice;
+std::set<std::string> g_told;  // files whose fault was told (caller holds g_mutex)
+
+// Tells once per file, and only for the file itself being unusable, why its settings are not
+// kept. Caller holds g_mutex.
+void tellUnusable(const std::string& path) {
+    if (!g_told.insert(path).second) return;
+    struct stat st {};
+    QString why;
+    const QString name = QFile::decodeName(QByteArray::fromStdString(path));
+    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        why = QString::fromUtf8("Файл настроек %1 — это каталог, а не файл.").arg(name);
+    else if (::stat(path.c_str(), &st) == 0 && static_cast<std::size_t>(st.st_size) > kMaxProfileFileSize)
+        why = QString::fromUtf8("Файл настроек %1 больше 16 МиБ и не читается.").arg(name);
+    else
+        why = QString::fromUtf8("Файл настроек %1 не удаётся прочитать.").arg(name);
+    why += QString::fromUtf8(" Положения окон и запросы берутся по умолчанию и не сохраняются.");
+    if (g_notice) g_notice(why);
+    else std::fprintf(stderr, "%s\n", why.toLocal8Bit().constData());
+}
 std::map<std::string, CacheEntry> g_cache;  // by path; guarded by g_mutex
 
 const std::shared_ptr<const Document>& emptyDocument() {
@@ -283,6 +305,7 @@ Loaded load(const std::string& path) {
     Loaded l = readFile(path, &id);
     if (l.state == FileState::Ok) g_cache[path] = {id, l};
     else g_cache.erase(path);
+    if (l.state == FileState::Unusable) tellUnusable(path);
     return l;
 }
 
@@ -350,7 +373,10 @@ bool modify(std::string_view fileName, Edit&& edit) {
         if (errno != EINTR) return false;
     Identity id;
     Loaded current = readFile(path, &id);
-    if (current.state == FileState::Unusable) return false;
+    if (current.state == FileState::Unusable) {
+        tellUnusable(path);
+        return false;
+    }
     Document doc = *current.doc;
     if (!edit(doc)) return true;  // nothing to change
     const std::string bytes = doc.bytes();
@@ -375,6 +401,12 @@ std::filesystem::path profileDirectory() {
     }
     if (!home || !*home) return ".";
     return std::filesystem::path(home) / ".config";
+}
+
+void setProfileNoticeHandler(std::function<void(const QString&)> handler) {
+    std::lock_guard<std::mutex> guard(g_mutex);
+    g_notice = std::move(handler);
+    g_told.clear();
 }
 
 std::filesystem::path profilePath(std::string_view fileName) {

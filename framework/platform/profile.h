@@ -23,6 +23,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,6 +38,11 @@ inline constexpr std::size_t kMaxProfileFileSize = 16u << 20;
 // (when absolute), else ~/.config. It is created when a file in it is first written.
 std::filesystem::path profileDirectory();
 std::filesystem::path profilePath(std::string_view fileName);
+
+// A profile file that exists but cannot be used (a directory, a file over kMaxProfileFileSize,
+// no permission) reads as defaults and is not written; the handler is told so once per file, in
+// Russian, for the user (default: a line on stderr). Setting a handler starts the telling anew.
+void setProfileNoticeHandler(std::function<void(const QString&)> handler);
 
 // The value of key in section, with surrounding blanks and one pair of matching quotes
 // removed; defaultValue when the file, section or key is missing.

@@ -2,6 +2,7 @@
 
 #include <QPageLayout>
 #include <QPageSize>
+#include <QFontMetricsF>
 #include <QPainter>
 
 #include <algorithm>
@@ -31,6 +32,21 @@ QPageLayout layoutFor(QSizeF mm) {
     return layout;
 }
 
+// The longest start of `text` (without its trailing blanks) whose advance fits `width`.
+QString cutToWidth(QString text, const QFontMetricsF& fm, double width) {
+    while (text.endsWith(QLatin1Char(' '))) text.chop(1);
+    if (fm.horizontalAdvance(text) <= width) return text;
+    qsizetype lo = 0, hi = text.size();  // lo fits, hi does not
+    while (hi - lo > 1) {
+        const qsizetype mid = (lo + hi) / 2;
+        if (fm.horizontalAdvance(text.left(mid)) <= width) lo = mid;
+        else hi = mid;
+    }
+    // A surrogate pair is one character.
+    if (lo > 0 && text.at(lo - 1).isHighSurrogate()) --lo;
+    return text.left(lo);
+}
+
 void drawText(QPainter& p, const PageItem& it, double px, double fontScale) {
     QFont f(it.font.family);
     f.setPointSizeF(it.font.points * fontScale);
@@ -47,7 +63,9 @@ void drawText(QPainter& p, const PageItem& it, double px, double fontScale) {
     const double h = std::max(it.rect.height() * px, 1.0);
     const int flags = Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip |
                       (natural ? int(Qt::AlignLeft) : horizontalFlag(it.align));
-    p.drawText(QRectF(it.rect.x() * px, it.rect.y() * px, w, h), flags, it.text);
+    QString text = it.text;
+    if (it.clip && !natural) text = cutToWidth(text, QFontMetricsF(f, p.device()), w);
+    p.drawText(QRectF(it.rect.x() * px, it.rect.y() * px, w, h), flags, text);
 }
 
 }  // namespace

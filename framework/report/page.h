@@ -5,7 +5,9 @@
 //
 // Text: the line's top (the font's ascent line) lands at the item's y; x is the start of the text for
 // left alignment, the box's right edge for right alignment, the box's centre for centring. Glyphs
-// begin after their own side bearing (a fraction of a millimetre).
+// begin after their own side bearing (a fraction of a millimetre). A clipped text keeps only the
+// whole characters that fit its box's width (trailing blanks do not count), then aligns in the box,
+// so nothing of it stands outside the box on any device.
 
 #include <QColor>
 #include <QImage>
@@ -40,6 +42,7 @@ struct PageItem {
     QString text;
     TextFont font;
     Align align = Align::Left;
+    bool clip = false;    // the text is cut to the rect's width: whole characters that fit
     // Line: from rect.topLeft() to rect.bottomRight(); Box: the outline of rect
     double penMm = 0.2;
     QColor fill;          // Box: invalid means no fill

@@ -14,6 +14,7 @@ namespace vx::rpt {
 namespace {
 
 constexpr double kEpsilonMm = 1e-6;
+constexpr double kColumnGapMm = 1.0;
 
 QColor colourOf(int bgr, QColor fallback = Qt::black) {
     if (bgr < 0) return fallback;
@@ -85,6 +86,7 @@ void Report::setPosition(double x, double y) { area_.moveTo(x, y); }
 
 Report::Entry* Report::entry(int no) {
     if (no < 1 || no > int(entries_.size())) return nullptr;
+    rooms_.clear();  // whatever changes may move a column
     return &entries_[no - 1];
 }
 
@@ -342,6 +344,40 @@ int Report::textColour(const Entry& e) const {
     return b && b->font.colour >= 0 ? b->font.colour : font_.colour;
 }
 
+// The height of a control's line in millimetres: its own, else its font's size.
+double Report::lineHeightMm(int no) const {
+    const Control* c = control(no);
+    if (!c) return 0;
+    if (c->height > 0) return c->height;
+    return effectiveFont(no).points * 25.4 / 72.0;
+}
+
+// The room a control of natural width has up to the next text control of its band that begins to
+// its right on the same line (their line heights overlap); 0 when none does.
+double Report::roomRight(int bandNo, int no) const {
+    if (rooms_.size() != entries_.size()) rooms_.assign(entries_.size(), -1);
+    double& cached = rooms_[no - 1];
+    if (cached < 0) cached = measureRoomRight(bandNo, no);
+    return cached;
+}
+
+double Report::measureRoomRight(int bandNo, int no) const {
+    const Control* c = control(no);
+    if (!c) return 0;
+    const double top = c->y, bottom = c->y + lineHeightMm(no);
+    double limit = 0;
+    for (int other = bandNo + 1; other <= int(entries_.size()); ++other) {
+        const Entry& e = entries_[other - 1];
+        if (e.isBand || e.band != bandNo || other == no || e.c.hidden || e.c.kind != ControlKind::Text) continue;
+        if (e.c.x <= c->x + kEpsilonMm) continue;
+        const double otherBottom = e.c.y + lineHeightMm(other);
+        if (e.c.y >= bottom - kEpsilonMm || otherBottom <= top + kEpsilonMm) continue;
+        if (limit == 0 || e.c.x < limit) limit = e.c.x;
+    }
+    // A column's value ends a blank's width before the next column begins.
+    return limit > 0 ? std::max(limit - c->x - kColumnGapMm, kEpsilonMm) : 0;
+}
+
 void Report::layBand(int bandNo, double ox, double oy) {
     Page& page = pages_.back();
     for (int no = bandNo + 1; no <= int(entries_.size()); ++no) {
@@ -366,6 +402,19 @@ void Report::layBand(int bandNo, double ox, double oy) {
                 if (c.width <= 0 && c.align != Align::Left) {
                     if (auto p = pictureOf(c.picture); p && p->width > 0)
                         it.rect.setWidth(p->width * averageCharMm(it.font));
+                }
+                // A caption is the layout's own text, made to fit; values are what runs long.
+                const bool isValue = c.var.valid() || c.value || c.total != TotalKind::None;
+                if (clipText_ && isValue) {
+                    if (c.width > 0) {
+                        it.clip = true;
+                    } else if (c.align == Align::Left && c.total == TotalKind::None) {
+                        // A value of natural width stops where the next column of its line begins.
+                        if (const double room = roomRight(bandNo, no); room > 0) {
+                            it.rect.setWidth(room);
+                            it.clip = true;
+                        }
+                    }
                 }
                 it.colour = colourOf(textColour(e));
                 break;

@@ -98,6 +98,14 @@ public:
     QRectF area() const { return area_; }
     void setPosition(double x, double y);  // the report's own X and Y (the area's top-left)
     void setDefaultFont(const Font& f) { font_ = f; }
+    // Values stay in their columns (on unless set off): a value (a bound variable, a computed
+    // text or a total) in a control with a width keeps only the whole characters that fit it; a
+    // left-aligned value of natural width keeps what fits up to 1 mm before the next text control
+    // that begins to its right on its line. Captions (fixed texts) are the layout's own and print
+    // whole. Off: every text is drawn whole from its position (a blank form whose lines the
+    // entry window keeps in place).
+    void setClipText(bool on) { clipText_ = on; }
+    bool clipText() const { return clipText_; }
     Font defaultFont() const { return font_; }
 
     // Run-time properties by control number (bands or controls). Unknown numbers are ignored
@@ -156,12 +164,17 @@ private:
     QString textOf(const Entry& e) const;
     int textColour(const Entry& e) const;
     double flowBottom() const;
+    double lineHeightMm(int no) const;
+    double roomRight(int bandNo, int no) const;  // cached until a property changes
+    double measureRoomRight(int bandNo, int no) const;
 
     std::vector<Entry> entries_;
     QString title_;
     QSizeF pageSize_{210, 297};
     QRectF area_{0, 0, 210, 297};
     Font font_{QStringLiteral("Arial"), 10, 400, kDefaultColour};
+    bool clipText_ = true;
+    mutable std::vector<double> rooms_;
     bool open_ = false;
     bool pageOpen_ = false;
     bool flowOnPage_ = false;  // a flowing band is already on the current page

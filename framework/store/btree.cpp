@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -111,6 +112,25 @@ const Page& KeyTree::load(std::uint32_t no) {
     if ((t != fmt::kLeaf && t != fmt::kInner) || std::uint32_t(count(*p)) > (t == fmt::kLeaf ? leafCap() : innerCap()))
         fail(KeyFileRebuild, "key page damaged");
     return *cache_.emplace(no, std::move(p)).first->second;
+}
+
+void KeyTree::checkAll() {
+    std::vector<unsigned char> buf;
+    const std::uint32_t chunk = 256;
+    for (std::uint32_t first = 1; first < h.pageCount; first += chunk) {
+        std::uint32_t n = std::min(chunk, h.pageCount - first);
+        buf.resize(std::size_t(n) * kPage);
+        if (preadFull(fd, buf.data(), buf.size(), std::uint64_t(first) * kPage) != buf.size()) fail(KeyFileRebuild, "key file truncated");
+        for (std::uint32_t i = 0; i < n; ++i) {
+            const unsigned char* b = buf.data() + std::size_t(i) * kPage;
+            Page p;
+            std::memcpy(p.b, b, kPage);
+            if (rd32(p.b) != fmt::crc32(p.b + 4, kPage - 4)) fail(KeyFileRebuild, "key page " + std::to_string(first + i) + " damaged");
+            std::uint32_t t = type(p);
+            if ((t != fmt::kLeaf && t != fmt::kInner) || std::uint32_t(count(p)) > (t == fmt::kLeaf ? leafCap() : innerCap()))
+                fail(KeyFileRebuild, "key page " + std::to_string(first + i) + " damaged");
+        }
+    }
 }
 
 Page& KeyTree::modify(std::uint32_t no) {

@@ -67,6 +67,9 @@ public:
     bool findKey(const unsigned char* key, unsigned char* out);
 
     void checkRoot() { load(h.root); }
+    // Checks every page of the file (checksum, type, entry count): a damaged page is found at open,
+    // not half-way through a list.
+    void checkAll();
     void insert(const unsigned char* entry);
     void erase(const unsigned char* entry);
 

@@ -24,7 +24,7 @@ struct DataHeader {
     std::uint32_t headerSize;
     std::uint32_t recordSize;
     std::uint32_t fieldSig;      // crc of the field table (types, offsets, sizes, places)
-    std::uint32_t flags;         // bit 0: OEM text
+    std::uint32_t flags;         // bit 0: OEM text; bit 1: live slots carry their record's checksum
     std::uint32_t keyCount;
     std::uint32_t slotCount;     // slots in use or free (high-water mark)
     std::uint32_t recordCount;   // live records
@@ -39,8 +39,9 @@ constexpr char kDataMagic[8] = {'V', 'X', 'D', 'A', 'T', 'A', '\r', '\n'};
 
 struct SlotPrefix {
     std::uint32_t state;
-    std::uint32_t next;          // free slots: the next free slot
+    std::uint32_t next;          // free slots: the next free slot; live slots: crc32 of the record bytes
 };
+constexpr std::uint32_t kSlotChecksums = 2;  // DataHeader::flags: every live slot's checksum is checked on reading
 constexpr std::uint32_t kLive = 0x4556494C;  // "LIVE"
 constexpr std::uint32_t kFree = 0x45455246;  // "FREE"
 
@@ -70,7 +71,8 @@ constexpr std::uint32_t kLeaf = 1;
 constexpr std::uint32_t kInner = 2;
 constexpr std::uint32_t kNodeHeader = 16;
 
-// Journal: JournalHeader, fileCount original sizes (u64), crc (u32) over all before it, then entries
+// Journal: JournalHeader, [version 2: u32 length and the name of the group marker, "" for a
+// commit of this file alone], fileCount original sizes (u64), crc (u32) over all before it, then entries
 // [u32 file][u32 len][u64 offset][len original bytes][u32 crc of the 16-byte prefix and bytes],
 // ended by file = 0xFFFFFFFF. File 0 is the data file, k the key file k.
 struct JournalHeader {
@@ -80,6 +82,14 @@ struct JournalHeader {
     std::uint64_t counter;
 };
 constexpr char kJournalMagic[8] = {'V', 'X', 'J', 'R', 'N', 'L', '\r', '\n'};
+constexpr std::uint32_t kJournalVersion = 2;  // version 1 journals (no group name) are still read
+
+// Group marker: the commit point of a commit over several files of one directory. Written (synced,
+// renamed into place) once every file of the group has its journal and its new bytes in place with
+// its change counter still odd; while it exists, recovery completes those files instead of undoing
+// them. kGroupMagic, u32 count, per file: u16 name length, data file name (no directory), u64 the
+// odd counter; u32 crc of all before it.
+constexpr char kGroupMagic[8] = {'V', 'X', 'G', 'R', 'O', 'U', 'P', '1'};
 
 std::uint32_t crc32(const void* data, std::size_t size, std::uint32_t crc = 0);
 std::uint32_t fieldSignature(const RecordDesc& rec);

@@ -19,6 +19,7 @@
 #include <exception>
 #include <system_error>
 #include <map>
+#include <unordered_map>
 #include <mutex>
 #include <thread>
 
@@ -88,6 +89,19 @@ void unlock(int fd, std::uint64_t at) {
 
 class Backoff {
 public:
+    // Sleeps a little longer each time, never past `until`.
+    void wait(std::chrono::steady_clock::time_point until) {
+        {
+            std::function<void()> hook;
+            {
+                std::lock_guard<std::mutex> g(g_hookMutex);
+                hook = g_hook;
+            }
+            if (hook) hook();
+        }
+        std::this_thread::sleep_until(std::min(until, std::chrono::steady_clock::now() + std::chrono::microseconds(us_)));
+        us_ = std::min(us_ * 2, 200);
+    }
     void wait() {
         {
             std::function<void()> hook;
@@ -105,25 +119,30 @@ private:
     int us_ = 20;
 };
 
-bool lockWait(int fd, short type, std::uint64_t at, int timeoutMs) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+using Clock = std::chrono::steady_clock;
+
+// Waits for a lock until `deadline` and never past it: the last try is made at the deadline.
+bool lockWait(int fd, short type, std::uint64_t at, Clock::time_point deadline) {
     Backoff b;
     while (!tryLock(fd, type, at)) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        b.wait();
+        if (Clock::now() >= deadline) return false;
+        b.wait(deadline);
     }
     return true;
 }
 
 // The writer lock. A handle that finds others waiting queues behind them instead of taking the
-// lock the moment it is free, so a busy writer cannot starve the others.
+// lock the moment it is free, so a busy writer cannot starve the others. The whole wait, queueing
+// included, stays within timeoutMs.
 bool lockWriter(int fd, int timeoutMs) {
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     bool othersWait = !tryLock(fd, F_WRLCK, kLockWaiting);
     if (!othersWait) unlock(fd, kLockWaiting);
     if (!othersWait && tryLock(fd, F_WRLCK, kLockWrite)) return true;
-    if (!tryLock(fd, F_RDLCK, kLockWaiting)) return lockWait(fd, F_WRLCK, kLockWrite, timeoutMs);
-    if (othersWait) std::this_thread::sleep_for(std::chrono::microseconds(1000));  // let them go first
-    bool got = lockWait(fd, F_WRLCK, kLockWrite, timeoutMs);
+    if (!tryLock(fd, F_RDLCK, kLockWaiting)) return lockWait(fd, F_WRLCK, kLockWrite, deadline);
+    if (othersWait)  // let them go first
+        std::this_thread::sleep_until(std::min(deadline, Clock::now() + std::chrono::microseconds(1000)));
+    bool got = lockWait(fd, F_WRLCK, kLockWrite, deadline);
     unlock(fd, kLockWaiting);
     return got;
 }
@@ -331,6 +350,12 @@ struct File::Impl {
     bool fileEnd = false;
     Position pos = 0;
 
+    // Quick scan (read-ahead of sequences).
+    bool quick = false;
+    std::unordered_map<Position, std::size_t> ahead;  // slot -> offset in aheadBuf
+    std::vector<unsigned char> aheadBuf;
+    std::uint64_t aheadCounter = ~0ull;
+
     int err = 0;
     std::string detail;
 
@@ -363,6 +388,16 @@ struct File::Impl {
         std::memcpy(r, record, recSize);
         if (desc.oem)
             for (auto [off, size] : texts) convertText(r + off, size, true);
+        if (state == fmt::kLive) {  // a live slot's link field holds the checksum of its record
+            sp.next = fmt::crc32(r, recSize);
+            std::memcpy(slot, &sp, sizeof sp);
+        }
+    }
+    // A live slot whose record does not match its checksum (files that carry checksums).
+    bool damagedSlot(const unsigned char* slot) const {
+        if (!(h.flags & fmt::kSlotChecksums)) return false;
+        auto sp = prefixOf(slot);
+        return sp.state == fmt::kLive && sp.next != fmt::crc32(slot + sizeof sp, recSize);
     }
     void fromDisk(const unsigned char* slot, void* record) const {
         std::memcpy(record, slot + sizeof(fmt::SlotPrefix), recSize);
@@ -386,10 +421,13 @@ struct File::Impl {
             }
         }
         out.resize(slotSize);
-        if (preadFull(fd, out.data(), slotSize, slotOffset(p)) != slotSize)
+        auto a = aheadValid() ? ahead.find(p) : ahead.end();
+        if (a != ahead.end()) std::memcpy(out.data(), aheadBuf.data() + a->second, slotSize);
+        else if (preadFull(fd, out.data(), slotSize, slotOffset(p)) != slotSize)
             fail(DataFileDamaged, "data file truncated at record " + std::to_string(p));
         auto st = prefixOf(out.data()).state;
-        if (st != fmt::kLive && st != fmt::kFree) fail(DataFileDamaged, "record slot " + std::to_string(p) + " damaged");
+        if ((st != fmt::kLive && st != fmt::kFree) || damagedSlot(out.data()))
+            fail(DataFileDamaged, "record " + std::to_string(p) + " damaged");
     }
     // A live record in memory form.
     void readRecord(Position p, unsigned char* record) {
@@ -423,22 +461,26 @@ struct File::Impl {
         nh.headerSize = kPage;
         nh.recordSize = recSize;
         nh.fieldSig = fieldSig;
-        nh.flags = desc.oem ? 1 : 0;
+        nh.flags = (desc.oem ? 1 : 0) | fmt::kSlotChecksums;
         nh.keyCount = std::uint32_t(keys.size());
         nh.crc = headerCrc(nh);
         return nh;
     }
 
-    // Reads the header; a checksum failure is retried a little (a commit may be rewriting it).
+    // Reads the header. A checksum failure is read again: a commit rewriting the header changes
+    // it between two reads, a damaged header reads the same every time and fails at once. Every
+    // failure here is final (seen stays unset), so a reader never waits on a damaged file.
     DataHeader readHeader() {
-        DataHeader nh{};
+        DataHeader nh{}, prev{};
+        seen = ~0ull;
         for (int attempt = 0;; ++attempt) {
             if (preadFull(fd, &nh, sizeof nh, 0) != sizeof nh) fail(DataFileDamaged, "data file shorter than its header");
-            seen = nh.counter;
             if (std::memcmp(nh.magic, fmt::kDataMagic, 8) != 0) fail(DataFileDamaged, "not a data file of this program");
             if (nh.crc == headerCrc(nh)) break;
-            if (attempt > 20) fail(DataFileDamaged, "data file header damaged");
-            std::this_thread::sleep_for(std::chrono::microseconds(100));
+            if ((attempt >= 3 && std::memcmp(&nh, &prev, sizeof nh) == 0) || attempt > 20)
+                fail(DataFileDamaged, "data file header damaged");
+            prev = nh;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
         if (nh.version != fmt::kVersion || nh.headerSize != kPage) fail(DataFileDamaged, "data file of another format version");
         if (nh.recordSize != recSize) fail(BadDeclaration, "record size " + std::to_string(nh.recordSize) + " in the file, " + std::to_string(recSize) + " declared");
@@ -446,6 +488,7 @@ struct File::Impl {
         if ((nh.flags & 1) != (desc.oem ? 1u : 0u)) fail(BadDeclaration, "code page differs from the file's");
         if (nh.keyCount != keys.size()) fail(BadDeclaration, "number of keys differs from the file's");
         if (nh.recordCount > nh.slotCount || nh.freeHead > nh.slotCount) fail(DataFileDamaged, "data file header damaged");
+        seen = nh.counter;
         return nh;
     }
     std::uint64_t diskCounter() {
@@ -615,20 +658,48 @@ struct File::Impl {
         pwriteFull(fd, &nh, sizeof nh, 0);
     }
 
+    // Undoes (or, for a group commit past its commit point, completes) the commit a valid journal
+    // belongs to. Returns true when it changed the files.
     bool applyJournal(const std::vector<unsigned char>& buf) {
         const std::size_t fixed = sizeof(fmt::JournalHeader);
         if (buf.size() < fixed) return false;
         fmt::JournalHeader jh;
         std::memcpy(&jh, buf.data(), fixed);
-        if (std::memcmp(jh.magic, fmt::kJournalMagic, 8) != 0 || jh.version != fmt::kVersion) return false;
+        if (std::memcmp(jh.magic, fmt::kJournalMagic, 8) != 0) return false;
+        if (jh.version != fmt::kVersion && jh.version != fmt::kJournalVersion) return false;
         if (jh.fileCount != keys.size() + 1) return false;  // not this file's journal
-        std::size_t at = fixed + 8 * std::size_t(jh.fileCount);
+        std::size_t at = fixed;
+        std::string group;
+        if (jh.version == fmt::kJournalVersion) {
+            std::uint32_t glen = 0;
+            if (buf.size() < at + 4) return false;
+            std::memcpy(&glen, buf.data() + at, 4);
+            if (glen > 255 || buf.size() < at + 4 + glen) return false;
+            group.assign(reinterpret_cast<const char*>(buf.data()) + at + 4, glen);
+            at += 4 + glen;
+        }
+        const std::size_t sizesAt = at;
+        at += 8 * std::size_t(jh.fileCount);
         if (buf.size() < at + 4) return false;
         std::uint32_t crc;
         std::memcpy(&crc, buf.data() + at, 4);
         if (crc != fmt::crc32(buf.data(), at)) return false;
+        // The commit it belongs to finished (the counter moved on): nothing to undo.
+        DataHeader dh{};
+        bool headerOk = preadFull(fd, &dh, sizeof dh, 0) == sizeof dh && dh.crc == headerCrc(dh);
+        if (headerOk && dh.counter >= jh.counter + 2) return false;
+        // A group commit whose marker lists this file at its odd counter: every file of the group
+        // has its new bytes in place, so the commit is completed rather than undone.
+        if (!group.empty() && headerOk && dh.counter == jh.counter + 1 && groupLists(group, dh.counter)) {
+            dh.counter = jh.counter + 2;
+            dh.crc = headerCrc(dh);
+            pwriteFull(fd, &dh, sizeof dh, 0);
+            syncFd(fd);
+            dropGroupWhenDone(group);
+            return false;
+        }
         std::vector<std::uint64_t> sizes(jh.fileCount);
-        std::memcpy(sizes.data(), buf.data() + fixed, 8 * sizes.size());
+        std::memcpy(sizes.data(), buf.data() + sizesAt, 8 * sizes.size());
         at += 4;
         // Entries whose checksum holds are original bytes; a torn tail was never applied.
         while (at + 16 <= buf.size()) {
@@ -651,6 +722,58 @@ struct File::Impl {
                 failErrno("truncate");
         }
         return true;
+    }
+
+    // --- group markers -----------------------------------------------------------------------
+    std::string dataName() const {
+        std::string p = dataPath();
+        auto slash = p.rfind('/');
+        return slash == std::string::npos ? p : p.substr(slash + 1);
+    }
+    // The files a group marker lists with their odd counters; empty when missing or damaged.
+    std::vector<std::pair<std::string, std::uint64_t>> readGroup(const std::string& group) const {
+        std::vector<std::pair<std::string, std::uint64_t>> out;
+        int g = ::open((prefix() + group).c_str(), O_RDONLY | O_CLOEXEC);
+        if (g < 0) return out;
+        std::vector<unsigned char> b(std::min<std::uint64_t>(fileSize(g), 1u << 16));
+        std::size_t n = b.empty() ? 0 : preadFull(g, b.data(), b.size(), 0);
+        ::close(g);
+        b.resize(n);
+        std::uint32_t count = 0, crc = 0;
+        if (n < 16 || std::memcmp(b.data(), fmt::kGroupMagic, 8) != 0) return out;
+        std::memcpy(&crc, b.data() + n - 4, 4);
+        if (crc != fmt::crc32(b.data(), n - 4)) return out;
+        std::memcpy(&count, b.data() + 8, 4);
+        std::size_t at = 12;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            std::uint16_t len = 0;
+            std::uint64_t c = 0;
+            if (at + 2 > n - 4) return {};
+            std::memcpy(&len, b.data() + at, 2);
+            if (at + 2 + len + 8 > n - 4) return {};
+            std::string name(reinterpret_cast<const char*>(b.data()) + at + 2, len);
+            std::memcpy(&c, b.data() + at + 2 + len, 8);
+            out.emplace_back(std::move(name), c);
+            at += 2 + std::size_t(len) + 8;
+        }
+        return out;
+    }
+    bool groupLists(const std::string& group, std::uint64_t counter) const {
+        for (auto& [name, c] : readGroup(group))
+            if (name == dataName() && c == counter) return true;
+        return false;
+    }
+    // Removes a group marker once none of its files still waits at its odd counter.
+    void dropGroupWhenDone(const std::string& group) const {
+        for (auto& [name, c] : readGroup(group)) {
+            int f = ::open((prefix() + name).c_str(), O_RDONLY | O_CLOEXEC);
+            if (f < 0) continue;
+            DataHeader dh{};
+            bool pending = preadFull(f, &dh, sizeof dh, 0) == sizeof dh && dh.crc == headerCrc(dh) && dh.counter == c;
+            ::close(f);
+            if (pending) return;
+        }
+        ::unlink((prefix() + group).c_str());
     }
 
     // --- transactions ------------------------------------------------------------------------
@@ -694,9 +817,7 @@ struct File::Impl {
     }
 
     void commitTxn() {
-        bool changed = std::memcmp(&h, &orig, sizeof h) != 0 || !overlay.empty();
-        for (auto& t : keys) changed = changed || t->changed();
-        if (!changed) {
+        if (!hasChanges()) {
             inTxn = explicitTxn = false;
             releaseWrite();
             return;
@@ -713,18 +834,31 @@ struct File::Impl {
             viewValid = false;
             throw;
         }
-        overlay.clear();
-        for (auto& t : keys) {
-            t->markClean();
-            t->orig = t->h;
-        }
-        orig = h;
-        inTxn = explicitTxn = false;
-        releaseWrite();
+        endCommitted();
     }
 
+    // A commit in three phases: the journal, the new bytes in place (the change counter odd), the
+    // counter made even with the journal invalidated. A commit of this file alone runs them one
+    // after another; a group commit (commitGroup) runs each phase on every file of the group first.
     void writeCommit() {
-        const std::uint64_t next = orig.counter + 2;
+        writeJournal({});
+        writeInPlace(false);
+        invalidateJournal();
+    }
+
+    bool hasChanges() const {
+        bool changed = std::memcmp(&h, &orig, sizeof h) != 0 || !overlay.empty();
+        for (auto& t : keys) changed = changed || t->changed();
+        return changed;
+    }
+
+    void invalidateJournal() {
+        static const char zero[8] = {};
+        pwriteFull(journalFd(), zero, 8, 0);
+    }
+
+    // 1. The journal; `group` names the group marker of a group commit.
+    void writeJournal(const std::string& group) {
         // 1. The journal: original sizes, then the original bytes of every region to be overwritten.
         // The originals are what this handle read at the start of the transaction or when it
         // first changed a slot or page (the write lock was held all along, so the disk agrees);
@@ -733,7 +867,7 @@ struct File::Impl {
         for (auto& [p, c] : overlay) entries += !c.before.empty();
         for (auto& t : keys) entries += 1 + t->originals().size();
         std::vector<unsigned char> j;
-        j.reserve(sizeof(fmt::JournalHeader) + 8 * (keys.size() + 1) + 4 + 20 * entries + 4);
+        j.reserve(sizeof(fmt::JournalHeader) + 4 + group.size() + 8 * (keys.size() + 1) + 4 + 20 * entries + 4);  // iov points into j: no reallocation
         std::vector<iovec> iov;
         iov.reserve(3 * entries + 2);
         auto put = [&j](const void* p, std::size_t n) {
@@ -742,10 +876,13 @@ struct File::Impl {
         };
         fmt::JournalHeader jh{};
         std::memcpy(jh.magic, fmt::kJournalMagic, 8);
-        jh.version = fmt::kVersion;
+        jh.version = fmt::kJournalVersion;
         jh.fileCount = std::uint32_t(keys.size() + 1);
         jh.counter = orig.counter;
         put(&jh, sizeof jh);
+        std::uint32_t glen = std::uint32_t(group.size());
+        put(&glen, 4);
+        put(group.data(), group.size());
         std::uint64_t size0 = kPage + std::uint64_t(orig.slotCount) * slotSize;
         put(&size0, 8);
         for (auto& t : keys) {
@@ -781,8 +918,12 @@ struct File::Impl {
         int jf = journalFd();
         writeGathered(jf, iov, 0);
         syncFd(jf);
+    }
 
-        // 2. In place, with the counter odd so that readers wait and a crash is recognised.
+    // 2. In place, with the counter odd so that readers wait and a crash is recognised. With
+    // keepOdd the data header keeps the odd counter (a group commit makes it even later).
+    void writeInPlace(bool keepOdd) {
+        const std::uint64_t next = orig.counter + 2;
         DataHeader hw = h;
         hw.counter = orig.counter + 1;
         hw.crc = headerCrc(hw);
@@ -825,14 +966,30 @@ struct File::Impl {
             t->h.crc = headerCrc(t->h);
             pwriteFull(t->fd, &t->h, sizeof t->h, 0);
         }
-        h.counter = next;
+        h.counter = keepOdd ? orig.counter + 1 : next;
         h.crc = headerCrc(h);
         pwriteFull(fd, &h, sizeof h, 0);
         syncAll();
+    }
 
-        // 3. Done: the journal no longer counts.
-        static const char zero[8] = {};
-        pwriteFull(jf, zero, 8, 0);
+    // 3. Of a group commit, after its marker is written: the counter even, the journal invalid.
+    void finishInPlace() {
+        h.counter = orig.counter + 2;
+        h.crc = headerCrc(h);
+        pwriteFull(fd, &h, sizeof h, 0);
+        syncFd(fd);
+        invalidateJournal();
+    }
+    // The transaction's state once its changes are on disk.
+    void endCommitted() {
+        overlay.clear();
+        for (auto& t : keys) {
+            t->markClean();
+            t->orig = t->h;
+        }
+        orig = h;
+        inTxn = explicitTxn = false;
+        releaseWrite();
     }
 
     // Syncs the data file and every key file; the key files on threads of their own, since the
@@ -1049,28 +1206,69 @@ struct File::Impl {
         return r;
     }
 
+    // Quick scan: the slots of the records a sequence will read next, read ahead in a few large
+    // reads. Valid for the view (change counter) they were read under.
+    void prefetch(std::vector<Position> ps) {
+        std::sort(ps.begin(), ps.end());
+        ps.erase(std::unique(ps.begin(), ps.end()), ps.end());
+        ahead.clear();
+        aheadBuf.resize(ps.size() * slotSize);
+        std::size_t i = 0;
+        while (i < ps.size()) {
+            std::size_t j = i + 1;
+            while (j < ps.size() && ps[j] == ps[j - 1] + 1) ++j;
+            std::size_t bytes = (j - i) * slotSize;
+            if (preadFull(fd, aheadBuf.data() + i * slotSize, bytes, slotOffset(ps[i])) != bytes)
+                fail(DataFileDamaged, "data file truncated at record " + std::to_string(ps[i]));
+            for (std::size_t k = i; k < j; ++k) ahead.emplace(ps[k], k * slotSize);
+            i = j;
+        }
+        aheadCounter = h.counter;
+    }
+    bool aheadValid() const { return quick && !inTxn && viewValid && aheadCounter == h.counter; }
+    static constexpr std::size_t kAheadBytes = 1u << 20;
+    std::size_t aheadCount() const { return std::max<std::size_t>(8, kAheadBytes / slotSize); }
+
     void step(bool forward, void* record) {
         auto out = static_cast<unsigned char*>(record);
         if (seqKey == 0) {
             if (forward && fileEnd) fail(NoMoreRecords);
-            Position found = 0;
+            Position found = 0, bad = 0;
             std::vector<unsigned char> rec(recSize);
             readOp([&] {
-                found = 0;
+                found = bad = 0;
                 std::vector<unsigned char> s;
+                auto look = [&](Position p) {
+                    try {
+                        readSlot(p, s);
+                    } catch (const Fail& f) {
+                        if (f.code != DataFileDamaged) throw;
+                        bad = p;  // reported by its position; the next step goes on past it
+                        return true;
+                    }
+                    if (prefixOf(s.data()).state == fmt::kLive) found = p;
+                    return found != 0;
+                };
                 if (forward) {
-                    for (Position p = filePos + 1; p <= h.slotCount && !found; ++p) {
-                        readSlot(p, s);
-                        if (prefixOf(s.data()).state == fmt::kLive) found = p;
+                    Position p = filePos + 1;
+                    if (quick && p <= h.slotCount && !(aheadValid() && ahead.count(p))) {
+                        std::vector<Position> ps;
+                        for (Position q = p; q <= h.slotCount && ps.size() < aheadCount(); ++q) ps.push_back(q);
+                        prefetch(std::move(ps));
                     }
+                    for (; p <= h.slotCount; ++p)
+                        if (look(p)) break;
                 } else {
-                    for (Position p = fileEnd ? h.slotCount : (filePos ? filePos - 1 : 0); p >= 1 && !found; --p) {
-                        readSlot(p, s);
-                        if (prefixOf(s.data()).state == fmt::kLive) found = p;
-                    }
+                    for (Position p = fileEnd ? h.slotCount : (filePos ? filePos - 1 : 0); p >= 1; --p)
+                        if (look(p)) break;
                 }
                 if (found) fromDisk(s.data(), rec.data());
             });
+            if (bad) {
+                filePos = pos = bad;
+                fileEnd = false;
+                fail(DataFileDamaged, "record " + std::to_string(bad) + " damaged");
+            }
             if (!found) {
                 if (forward) fileEnd = true;
                 else filePos = 0, fileEnd = false;
@@ -1087,11 +1285,30 @@ struct File::Impl {
         e.resize(t.entryLen());
         bool found = false;
         const unsigned char* rec = nullptr;
-        readOp([&] {
-            if (forward) found = t.firstAtLeast(cur.data(), !curInclusive, e.data());
-            else found = curEnd ? t.lastEntry(e.data()) : t.lastBelow(cur.data(), e.data());
-            if (found) rec = fetchEntry(t, e.data());
-        });
+        try {
+            readOp([&] {
+                if (forward) found = t.firstAtLeast(cur.data(), !curInclusive, e.data());
+                else found = curEnd ? t.lastEntry(e.data()) : t.lastBelow(cur.data(), e.data());
+                if (found && forward && quick && !(aheadValid() && ahead.count(t.posOf(e.data())))) {
+                    std::vector<Position> ps{t.posOf(e.data())};
+                    std::vector<unsigned char> x(e), y(e.size());
+                    while (ps.size() < aheadCount() && t.firstAtLeast(x.data(), true, y.data())) {
+                        ps.push_back(t.posOf(y.data()));
+                        x.swap(y);
+                    }
+                    prefetch(std::move(ps));
+                }
+                if (found) rec = fetchEntry(t, e.data());
+            });
+        } catch (const Fail& f) {
+            if (f.code == DataFileDamaged && found) {  // the next step goes on past the damaged record
+                cur.assign(e.begin(), e.end());
+                curInclusive = false;
+                curEnd = false;
+                pos = t.posOf(e.data());
+            }
+            throw;
+        }
         if (!found) {
             if (forward) curEnd = true;
             else cur.assign(t.entryLen(), 0), curInclusive = true, curEnd = false;
@@ -1149,11 +1366,19 @@ struct File::Impl {
             }
             unlock(fd, kLockWrite);
         }
+        if (wantWrite && fdWritable) addChecksums();
         viewValid = false;
         if (checkKeys) {
             opened = true;  // readOp needs it; cleared again by the caller on failure
             readOp([&] {
-                for (auto& t : keys) t->checkRoot();
+                for (std::size_t k = 0; k < keys.size(); ++k) {
+                    try {
+                        keys[k]->checkAll();
+                    } catch (const Fail& e) {
+                        if (e.code != KeyFileRebuild) throw;
+                        fail(KeyFileRebuild, keyPath(int(k) + 1) + ": " + e.detail);
+                    }
+                }
             });
         } else {
             h = readHeader();
@@ -1168,6 +1393,47 @@ struct File::Impl {
         seqKey = 0;
         filePos = 0;
         fileEnd = false;
+    }
+
+    // A data file written before records carried checksums gets them on its first open for
+    // writing: each live slot's link field (unused in a live slot) takes its record's checksum,
+    // then the header says so. Cut short, it is simply done again; until then nothing is checked.
+    // Opened for reading only, such a file is read as it is.
+    void addChecksums() {
+        DataHeader nh = readHeader();
+        if (nh.flags & fmt::kSlotChecksums) return;
+        if (!lockWriter(fd, kWriteTimeoutMs)) return;  // busy: the next open does it
+        holdsWrite = true;
+        try {
+            nh = readHeader();
+            if (!(nh.flags & fmt::kSlotChecksums) && !(nh.counter & 1)) {
+                checkSize(nh);
+                std::vector<unsigned char> buf;
+                const Position chunk = std::max<Position>(1, (1u << 20) / slotSize);
+                for (Position from = 1; from <= nh.slotCount; from += chunk) {
+                    Position cnt = std::min<Position>(chunk, nh.slotCount - from + 1);
+                    buf.resize(std::size_t(cnt) * slotSize);
+                    if (preadFull(fd, buf.data(), buf.size(), slotOffset(from)) != buf.size()) fail(DataFileDamaged, "data file truncated");
+                    for (Position i = 0; i < cnt; ++i) {
+                        unsigned char* sl = buf.data() + std::size_t(i) * slotSize;
+                        fmt::SlotPrefix sp = prefixOf(sl);
+                        if (sp.state != fmt::kLive) continue;
+                        sp.next = fmt::crc32(sl + sizeof sp, recSize);
+                        std::memcpy(sl, &sp, sizeof sp);
+                    }
+                    pwriteFull(fd, buf.data(), buf.size(), slotOffset(from));
+                }
+                syncFd(fd);
+                nh.flags |= fmt::kSlotChecksums;
+                nh.crc = headerCrc(nh);
+                pwriteFull(fd, &nh, sizeof nh, 0);
+                syncFd(fd);
+            }
+        } catch (...) {
+            releaseWrite();
+            throw;
+        }
+        releaseWrite();
     }
 
     void closeFiles() {
@@ -1223,7 +1489,11 @@ struct File::Impl {
         bool wasOpen = opened;
         if (!wasOpen) openFiles(mode::DenyWrite, false);
         try {
-            if (share != 0x10 && share != 0x20 && share != 0x30) fail(AccessDenied, "BUILD needs the file opened denying other writers");
+            // A closed handle opens denying other writers; a handle already open for writing
+            // rebuilds under the write lock, and the other handles take the new key files at
+            // their next read (the key generation changes).
+            if (share != 0x10 && share != 0x20 && share != 0x30 && !(wasOpen && writable))
+                fail(AccessDenied, "BUILD needs the file opened denying other writers");
             if (inTxn) fail(TransactionError, "BUILD inside a transaction");
             beginBuild();
             try {
@@ -1573,6 +1843,14 @@ int File::set(int key, Position pos) {
     });
 }
 
+void File::setQuickScan(bool on) {
+    d->quick = on;
+    d->ahead.clear();
+    d->aheadCounter = ~0ull;
+    if (!on) std::vector<unsigned char>().swap(d->aheadBuf);
+}
+bool File::quickScan() const { return d->quick; }
+
 int File::next(void* record) {
     return d->run([&] { d->step(true, record); });
 }
@@ -1612,6 +1890,122 @@ int File::rollback() {
         if (!d->explicitTxn) fail(TransactionError, "no transaction is active");
         d->rollbackTxn();
     });
+}
+
+namespace {
+std::function<void(int)>& groupHook() {
+    static std::function<void(int)> h;
+    return h;
+}
+}  // namespace
+void setGroupHook(std::function<void(int)> hook) { groupHook() = std::move(hook); }
+
+// All or nothing over several files: every phase of the commit runs on every file before the
+// next phase starts, and the group marker written between the second and the third phase is the
+// commit point. A failure before it undoes every file (their journals hold the original bytes
+// and their write locks are still held); after it, an interrupted group is completed by whoever
+// next touches one of its files.
+int File::commitAll(const std::vector<File*>& files, File** failed) {
+    if (failed) *failed = nullptr;
+    if (files.empty()) return NoError;
+    for (File* f : files)
+        if (!f->d->explicitTxn) {
+            f->d->err = TransactionError;
+            f->d->detail = "no transaction is active";
+            if (failed) *failed = f;
+            for (File* o : files)
+                if (o->d->explicitTxn) o->d->rollbackTxn();
+            return TransactionError;
+        }
+    std::vector<File*> changed;
+    for (File* f : files) {
+        if (f->d->txnFailed) {
+            for (File* o : files) o->d->rollbackTxn();
+            f->d->err = TransactionError;
+            f->d->detail = "a step of the transaction failed; it was rolled back";
+            if (failed) *failed = f;
+            return TransactionError;
+        }
+        if (f->d->hasChanges()) changed.push_back(f);
+    }
+    if (changed.size() <= 1) {
+        for (File* f : files)
+            if (f != (changed.empty() ? nullptr : changed[0])) f->commit();
+        if (changed.empty()) return NoError;
+        int e = changed[0]->commit();
+        if (e && failed) *failed = changed[0];
+        return e;
+    }
+    static std::atomic<unsigned> seq{0};
+    const std::string group = "CASCADE." + std::to_string(::getpid()) + "." +
+                              std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "." +
+                              std::to_string(seq++) + ".GRP";
+    File* culprit = nullptr;
+    auto step = [&](File* f, const std::function<void()>& fn) {
+        int e = f->d->run(fn);
+        if (e) culprit = f;
+        return e == 0;
+    };
+    std::size_t inPlace = 0;  // files whose new bytes may have reached the disk
+    auto undo = [&] {
+        int e = culprit->d->err;
+        std::string det = culprit->d->detail;
+        for (std::size_t i = 0; i < inPlace; ++i) {
+            Impl& d = *changed[i]->d;
+            try {
+                d.recoverLocked();
+            } catch (...) {
+            }
+            d.viewValid = false;
+        }
+        for (File* f : files) f->d->rollbackTxn();
+        culprit->d->err = e;
+        culprit->d->detail = det;
+        if (failed) *failed = culprit;
+        return e;
+    };
+    for (File* f : changed)
+        if (!step(f, [&] { f->d->writeJournal(group); })) return undo();
+    if (groupHook()) groupHook()(1);
+    for (File* f : changed) {
+        ++inPlace;
+        if (!step(f, [&] { f->d->writeInPlace(true); })) return undo();
+    }
+    if (groupHook()) groupHook()(2);
+    std::string marker(fmt::kGroupMagic, 8);
+    auto putRaw = [&marker](const void* p, std::size_t n) { marker.append(static_cast<const char*>(p), n); };
+    std::uint32_t count = std::uint32_t(changed.size());
+    putRaw(&count, 4);
+    for (File* f : changed) {
+        std::string name = f->d->dataName();
+        std::uint16_t len = std::uint16_t(name.size());
+        std::uint64_t c = f->d->orig.counter + 1;
+        putRaw(&len, 2);
+        putRaw(name.data(), name.size());
+        putRaw(&c, 8);
+    }
+    std::uint32_t crc = fmt::crc32(marker.data(), marker.size());
+    putRaw(&crc, 4);
+    if (!step(changed[0], [&] {
+            std::string path = changed[0]->d->prefix() + group;
+            writeFileAtomically(path, marker.data(), marker.size());
+            syncDir(path);
+        }))
+        return undo();
+    if (groupHook()) groupHook()(3);
+    // Past the commit point: a file that cannot be finished here is finished by its next user.
+    bool allDone = true;
+    for (File* f : changed) {
+        allDone = f->d->run([&] { f->d->finishInPlace(); }) == 0 && allDone;
+        if (groupHook() && f == changed[0]) groupHook()(4);
+    }
+    if (allDone) ::unlink((changed[0]->d->prefix() + group).c_str());
+    for (File* f : files) {
+        f->d->endCommitted();
+        f->d->err = 0;
+        f->d->detail.clear();
+    }
+    return NoError;
 }
 
 }  // namespace vx::store

@@ -89,6 +89,9 @@ bool syncEnabled();
 // Called while waiting for a lock (instead of only sleeping), so a fiber scheduler can run the
 // fiber that holds it. Default: none.
 void setWaitHook(std::function<void()> hook);
+// Test hook: called in a commit over several files after the journals are written (1), after the
+// new bytes are in place (2), after the commit point (3) and after the first file is finished (4).
+void setGroupHook(std::function<void(int stage)> hook);
 
 class File {
 public:
@@ -133,6 +136,11 @@ public:
     int set(int key, Position pos);        // next() gives the record at pos, then those after it in key order
     int next(void* record);
     int previous(void* record);
+    // Quick scan: forward sequences read the records ahead in large reads (about 1 MiB at a
+    // time) instead of one by one. Readers still see only whole, current records: what was read
+    // ahead is dropped when another writer commits.
+    void setQuickScan(bool on);
+    bool quickScan() const;
 
     std::uint32_t records();               // live records, 0 when not open
     Position position() const;             // of the last record read, added or written
@@ -142,6 +150,11 @@ public:
     int commit();
     int rollback();
     bool inTransaction() const;
+    // Commits the transactions of several files of one directory as one: either all of them
+    // take effect or none does, also across a crash or a failed write (a full disk). On failure
+    // every transaction is rolled back, the error is returned and `failed` names the file whose
+    // step failed (its lastError and errorDetail say why).
+    static int commitAll(const std::vector<File*>& files, File** failed = nullptr);
 
     int lastError() const;
     std::string errorDetail() const;       // key name, OS message, what is damaged

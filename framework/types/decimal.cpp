@@ -152,7 +152,10 @@ std::string Decimal::toString(int places) const {
     if (places < 0) places = 0;
     if (places > kMaxScale) places = kMaxScale;
     Decimal r = rounded(places);
-    return render(scaledUp(r, places), places);
+    // Zeros are appended as text: a long number with few decimals must not overflow here.
+    if (r.s_ >= places) return render(r.m_, r.s_);
+    std::string zeros(static_cast<std::size_t>(places - r.s_), '0');
+    return render(r.m_, r.s_) + (r.s_ == 0 ? "." : "") + zeros;
 }
 
 Decimal Decimal::operator-() const { return fromParts(-m_, s_); }

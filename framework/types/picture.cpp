@@ -1,11 +1,16 @@
 #include "picture.h"
 
 #include <limits>
+#include <stdexcept>
 
 #include "date.h"
 #include "values.h"
 
 namespace vx::pic {
+
+std::optional<Decimal> parseNumberChecked(const Picture& p, std::string_view input);
+bool deformatChecked(const Picture& p, std::string_view input, VarRef target);
+
 namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -221,6 +226,15 @@ std::string format(const Picture& p, const VarRef& v) {
 }
 
 std::optional<Decimal> parseNumber(const Picture& p, std::string_view input) {
+    // A number too long for any arithmetic is refused like any other bad input.
+    try {
+        return parseNumberChecked(p, input);
+    } catch (const std::overflow_error&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<Decimal> parseNumberChecked(const Picture& p, std::string_view input) {
     std::string_view t = trim(input);
     if (t.empty()) return Decimal();
     auto d = Decimal::parse(t);
@@ -275,6 +289,15 @@ std::optional<std::int32_t> parseDate(std::string_view input, int currentYear) {
 }
 
 bool deformat(const Picture& p, std::string_view input, VarRef target) {
+    // No typed text may end the program: what no value can hold is refused as invalid.
+    try {
+        return deformatChecked(p, input, target);
+    } catch (const std::overflow_error&) {
+        return false;
+    }
+}
+
+bool deformatChecked(const Picture& p, std::string_view input, VarRef target) {
     if (!target.valid()) return false;
     switch (p.kind) {
     case Kind::String: {

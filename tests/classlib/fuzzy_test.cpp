@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "classlib_testutil.h"
 
@@ -91,6 +93,56 @@ TEST_F(FuzzyTest, WholeWordsOnly) {
     fm.Init();
     EXPECT_FALSE(fm.GetOption(FuzzyClass::WordOnly));
     EXPECT_TRUE(fm.GetOption(FuzzyClass::CaseInsensitive));
+}
+
+// The distance table written out: a word against any stretch of the text, with wrong, extra,
+// missing and swapped neighbouring letters each one error.
+int errorsByTable(const std::string& p, const std::string& t) {
+    const std::size_t m = p.size(), n = t.size();
+    std::vector<std::vector<int>> d(m + 1, std::vector<int>(n + 1, 0));
+    for (std::size_t i = 0; i <= m; ++i) d[i][0] = static_cast<int>(i);
+    for (std::size_t i = 1; i <= m; ++i)
+        for (std::size_t j = 1; j <= n; ++j) {
+            int v = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (p[i - 1] != t[j - 1])});
+            if (i > 1 && j > 1 && p[i - 1] == t[j - 2] && p[i - 2] == t[j - 1]) v = std::min(v, d[i - 2][j - 2] + 1);
+            d[i][j] = v;
+        }
+    int best = static_cast<int>(m);
+    for (std::size_t j = 0; j <= n; ++j) best = std::min(best, d[m][j]);
+    return best;
+}
+
+TEST_F(FuzzyTest, TypingErrorsCountAsTheDistanceTableDoes) {
+    std::mt19937 rng(777);
+    std::uniform_int_distribution<int> letter(0, 3), plen(1, 70), tlen(0, 90);
+    for (int i = 0; i < 4000; ++i) {
+        std::string p, t;
+        for (int k = plen(rng); k > 0; --k) p += static_cast<char>('a' + letter(rng));
+        for (int k = tlen(rng); k > 0; --k) t += static_cast<char>('a' + letter(rng));
+        const std::string cut = p.substr(0, 64);
+        ASSERT_EQ(FuzzyClass::Errors(p, t), errorsByTable(cut, t)) << p << " / " << t;
+    }
+    EXPECT_EQ(FuzzyClass::Errors("abcd", "xxbacdxx"), 1);  // swapped neighbours: one error
+    EXPECT_EQ(FuzzyClass::Errors("abcd", "xxabxcdxx"), 1);
+    EXPECT_EQ(FuzzyClass::Errors("abcd", "xxacdxx"), 1);
+    EXPECT_EQ(FuzzyClass::Errors("abcd", "xxabzdxx"), 1);
+}
+
+TEST_F(FuzzyTest, TypingErrorsScoreBelowExactAndAboveScattered) {
+    const char* t = "ООО Ромашка, Тула";
+    // One wrong, extra, missing letter or swapped pair, either case.
+    for (const char* q : {"Рамашка", "ромашко", "Рромашка", "Ромшка", "ромашак", "РОМАШАК", "ООО Рамашка"}) {
+        SCOPED_TRACE(q);
+        const int s = m(q, t);
+        EXPECT_GE(s, 50);
+        EXPECT_LT(s, 100);
+    }
+    EXPECT_GT(m("Рамашка", t), m("Рамошко", t));  // one error beats two
+    EXPECT_LT(m("Рамашка", t), m("ромашка", "Ромашка и сыновья из Тулы"));  // a prefix beats any typo
+    EXPECT_EQ(m("Рамошкооо", "Ромашка"), 0);  // too many errors for the word
+    EXPECT_GE(m("кот", "кит"), 50);           // three letters allow one
+    EXPECT_EQ(m("ко", "ки"), 0);              // two allow none
+    EXPECT_LT(m("ивн", "и----в----н"), 50);  // scattered letters stay below typos
 }
 
 TEST_F(FuzzyTest, ScoresStayInRangeForAnyBytes) {

@@ -46,6 +46,30 @@ TEST_F(UpdateForms, ChangeWritesThroughUpdate) {
     EXPECT_EQ(file.name(7), "Новое");
 }
 
+// Typing far more digits than any number holds into a price entry (two decimals) is refused like
+// any other bad value: the program goes on, and the price stored stays a price.
+TEST_F(UpdateForms, ALongTypedNumberIsRefusedNotFatal) {
+    file.rows.clear();
+    Rec start = make(30, "Цена");
+    start.CENA = vx::Decimal::fromParts(150, 2);
+    *REC = start;
+    file.Update();
+    const int t = run(Request::Change, start);
+    h.type(CENA, QString(37, QChar('9')));  // key by key into the focused entry
+    EXPECT_EQ(h.value(CENA), QString(37, QChar('9')));
+    h.press(Qt::Key_Tab);
+    h.idle();
+    ASSERT_TRUE(h.window() != nullptr && h.window()->isOpen());
+    h.click(OK);
+    h.idle();
+    if (h.window() && h.window()->isOpen()) {
+        h.click(CANCEL);
+        h.answer(Yes);
+    }
+    ASSERT_TRUE(h.waitEnd(t));
+    EXPECT_EQ(file.price(30), "1.50");
+}
+
 TEST_F(UpdateForms, DeleteHappensAtOnceWithoutAWindow) {
     *REC = make(9, "Удаляемый");
     file.Update();

@@ -25,13 +25,15 @@ struct Rec {
     vx::DEC<4, 0> NOMSV;
     vx::STRING<20> NAME;
     vx::STRING<9> STATUS;
+    vx::DEC<4, 2> CENA;
 };
 #pragma pack(pop)
 
-inline const std::array<vx::FieldDesc, 3> kFields{{
+inline const std::array<vx::FieldDesc, 4> kFields{{
     {"WT:NOMSV", vx::FieldType::Dec, offsetof(Rec, NOMSV), 4, 0},
     {"WT:NAME", vx::FieldType::String, offsetof(Rec, NAME), 20, 0},
     {"WT:STATUS", vx::FieldType::String, offsetof(Rec, STATUS), 9, 0},
+    {"WT:CENA", vx::FieldType::Dec, offsetof(Rec, CENA), 4, 2},
 }};
 inline const vx::RecordDesc kDesc{"WTEST", "WT", sizeof(Rec), kFields};
 
@@ -85,10 +87,17 @@ public:
         std::memcpy(&r, it->second.data(), sizeof r);
         return vx::cp::fromCp1251(r.NAME.str()).toStdString();
     }
+    std::string price(long long no) const {
+        auto it = rows.find(no);
+        if (it == rows.end()) return "<none>";
+        Rec r;
+        std::memcpy(&r, it->second.data(), sizeof r);
+        return r.CENA.get().toString(2);
+    }
 };
 
 // Feqs of wmform.lay.
-enum : int { PROMPT = 1, NOMSV = 2, NAME = 3, PLAIN = 4, STATUS = 5, OK = 6, CANCEL = 7, CLOSE = 8 };
+enum : int { PROMPT = 1, NOMSV = 2, NAME = 3, PLAIN = 4, STATUS = 5, OK = 6, CANCEL = 7, CLOSE = 8, CENA = 9 };
 
 // An update form as the register's forms are built.
 class Form : public vx::ProcedureFrame {

@@ -258,3 +258,44 @@ TEST_F(Look, AListColumnOffsetMovesTheTextOffItsAlignedSide) {
     EXPECT_EQ(ink(2).second - ink(3).second, px(10));
     EXPECT_EQ(ink(5).first - ink(4).first, px(6));
 }
+
+// A single-line control never shows less than its font's line: a font taller than the declared box
+// grows the box downwards (its top and the declared size stay what X, Y, Height read); a smaller
+// font gives the declared box back.
+TEST_F(Look, ALineTallerThanItsBoxGrowsDownwardsAndShrinksBack) {
+    open("window at=,,200,80 font=\"Arial CYR\",8 bg=0xFFFFFF\n"
+         "  entry name=?E at=4,10,150,9 pic=@s40 flat font=\"Times New Roman CYR\",8,700\n"
+         "  list name=?L at=4,30,80,9 drop=3 from=\"|февраля|сентября\" flat font=\"Times New Roman CYR\",8,700\n");
+    const int top = py(10);
+    for (int size : {14, 10, 8}) {
+        SCOPED_TRACE(size);
+        for (int feq : {1, 2}) h.win().setProp(feq, Prop::FontSize, size);
+        h.idle();
+        for (int feq : {1, 2}) {
+            const int line = QFontMetrics(widget(feq)->font()).height();
+            EXPECT_EQ(widget(feq)->height(), std::max(py(9), line + 2)) << feq;
+            EXPECT_EQ(h.prop(feq, Prop::Height).toInt(), 9) << feq;
+        }
+        EXPECT_EQ(widget(1)->y(), top);
+        EXPECT_EQ(h.prop(1, Prop::Y).toInt(), 10);
+    }
+    // Moving the box keeps the growth.
+    h.win().setProp(1, Prop::FontSize, 14);
+    h.win().setProp(1, Prop::Y, 40);
+    EXPECT_EQ(widget(1)->y(), py(40));
+    EXPECT_EQ(widget(1)->height(), QFontMetrics(widget(1)->font()).height() + 2);
+}
+
+// A text set into a line the user is not in shows its beginning, however long it is.
+TEST_F(Look, ALongTextShowsItsBeginning) {
+    open("window at=,,200,60 font=\"Arial CYR\",8\n"
+         "  entry name=?A use=T:NAME at=4,4,40,10 pic=@s20\n"
+         "  entry name=?B at=4,20,40,10 pic=@s10\n");
+    h.select(2);
+    T().NAME = std::string(17, 'W') + "end";
+    h.win().display();
+    h.idle();
+    auto* le = static_cast<QLineEdit*>(widget(1));
+    ASSERT_GT(QFontMetrics(le->font()).horizontalAdvance(le->text()), le->width());
+    EXPECT_EQ(le->cursorPositionAt(QPoint(3, le->height() / 2)), 0);
+}

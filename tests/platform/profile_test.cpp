@@ -203,9 +203,15 @@ TEST_F(Profile, RewriteKeepsTheFilesLineEnds) {
 }
 
 TEST_F(Profile, UnusableFileGivesDefaultsAndFailedWrites) {
+    std::vector<QString> told;
+    setProfileNoticeHandler([&told](const QString& t) { told.push_back(t); });
     fs::create_directory(file());  // something that is not a file holds the name
     EXPECT_EQ(get("Main", "XPos", "d"), "d");
     EXPECT_FALSE(writeProfileString("Main", "XPos", "1", kIni));
+    EXPECT_EQ(get("Main", "YPos", "d"), "d");
+    ASSERT_EQ(told.size(), 1u) << "said once, not at every read and write";
+    EXPECT_TRUE(told[0].contains(QString::fromUtf8("каталог"))) << told[0].toStdString();
+    setProfileNoticeHandler([&told](const QString& t) { told.push_back(t); });
 
     fs::remove(file());
     {
@@ -217,6 +223,9 @@ TEST_F(Profile, UnusableFileGivesDefaultsAndFailedWrites) {
     EXPECT_EQ(get("Main", "XPos", "d"), "d");
     EXPECT_FALSE(writeProfileString("Main", "XPos", "2", kIni)) << "an oversized file is not rewritten";
     EXPECT_GT(fs::file_size(file()), kMaxProfileFileSize);
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_TRUE(told[1].contains(QString::fromUtf8("16 МиБ"))) << told[1].toStdString();
+    setProfileNoticeHandler(nullptr);
 }
 
 TEST_F(Profile, WritesLeaveNoTemporaryFiles) {

@@ -6,12 +6,14 @@
 #include <QFile>
 #include <QPrintDialog>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <map>
 
 #include "framework/classlib/errors.h"
+#include "framework/classlib/reportmanager.h"
 #include "framework/engine/harness.h"
 #include "framework/engine/message.h"
 #include "framework/report/preview.h"
@@ -66,6 +68,7 @@ protected:
     }
     void TearDown() override {
         vexlo::printing::SetReadingHook(nullptr);
+        vx::ReportManager::SetBatchQueuedHook(nullptr);
         RELATE_LAST->Close();
         RELATE_FORMA1->Close();
         DCTKILL();
@@ -268,6 +271,46 @@ TEST_F(CertificatePrint, AnUnknownNumberGivesTheNoticeAndNoPreview) {
     EXPECT_EQ(preview(), nullptr);
 }
 
+// "Отменить" pressed (a real click) while the batch that would print the page and open the
+// preview is queued: no page, no preview, the response cancelled.
+TEST_F(CertificatePrint, CancelWhilstThePageIsQueuedGivesNoPreview) {
+    addLayout({1, {{"F2", {30.0, 90.0}}}});
+    addCertificate(5);
+    NFORM = 5;
+    static int response = -1;
+    for (void (*proc)() : {PRINT_F1_1, PRINT_F1_2, PRINT_F1_3}) {
+        int queued = 0;
+        vx::ReportManager::SetBatchQueuedHook([&](vx::ReportManager& r) {
+            ++queued;
+            vx::eng::Control* c = r.Win().control(vx::progress::Cancel);
+            ASSERT_TRUE(c && c->widget);
+            QTest::mouseClick(c->widget, Qt::LeftButton, {}, c->widget->rect().center());
+        });
+        response = -1;
+        const int t = h.start([proc] {
+            proc();
+            response = vx::eng::GLOBALRESPONSE;
+        });
+        ASSERT_TRUE(h.waitEnd(t));
+        EXPECT_EQ(queued, 1);
+        EXPECT_EQ(preview(), nullptr);
+        EXPECT_TRUE(h.dialogs().empty());
+        EXPECT_EQ(response, 2);
+    }
+}
+
+// The blank's lines are placed, not cut: a line longer than its declared box prints whole from
+// the layout's position (the entry window's counter keeps it within its place on the blank).
+TEST_F(CertificatePrint, ALineLongerThanItsDeclaredBoxPrintsWhole) {
+    addLayout({1, {{"F13", {30.0, 100.0}}}});
+    addCertificate(5, [](FRM_RECORD& r) { r.F13 = w("Шереметьевский_Жемчужниковский_ЩЩЩЩЩЩЩЩЩЩ"); });  // 42
+    NFORM = 5;
+    const PdfText t = print(PRINT_F1_1);
+    const PdfWord line = word(t, "Шереметьевский_Жемчужниковский_ЩЩЩЩЩЩЩЩЩЩ");
+    EXPECT_NEAR(line.xMin, 30.0, 1.0);
+    EXPECT_GT(line.xMax, 30.0 + 64.0) << "wider than the declared 64 mm, and whole";
+}
+
 TEST_F(CertificatePrint, TheCertificateIsTheOneSelectedWhenThePrintStarted) {
     addLayout({1, {{"F2", {30.0, 90.0}}}});
     addCertificate(5, [](FRM_RECORD& r) { r.F2 = w("Пятый"); });
@@ -370,7 +413,7 @@ TEST_F(CertificatePrint, TheFirstLayoutIsCreatedOnceWithTheDeclaredPositions) {
         EXPECT_EQ(vx::VarRef::of(*pair.y, &*LAS).number(), *vx::Decimal::parse(std::to_string(p.y)));
     }
     EXPECT_EQ(vx::cp::fromCp1251(LAS->TYPEFACE.str()), u("Times New Roman CYR"));
-    EXPECT_EQ(std::int32_t(LAS->FONTSIZE), 11);
+    EXPECT_EQ(std::int32_t(LAS->FONTSIZE), 10);
     EXPECT_EQ(std::int32_t(LAS->FONTSTYLE), 700);
     EXPECT_EQ(std::int32_t(LAS->FONTCOLOR), 0);
     EXPECT_EQ(std::int32_t(LAS->CHARSET), 204);

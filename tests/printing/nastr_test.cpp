@@ -7,7 +7,11 @@
 
 #include <QDialog>
 #include <QFile>
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QFontDialog>
+#include <QLineEdit>
+#include <QTest>
 #include <QString>
 
 #include <filesystem>
@@ -159,10 +163,14 @@ protected:
         for (int i = 1; i <= rows(); ++i) r.push_back(cell(i, 2) + " " + cell(i, 1));
         return r;
     }
-    QFontDialog* fontDialog() {
+    eng::FontDialog* fontDialogBox() {
         for (const eng::OpenDialog& d : h.dialogs())
-            if (auto* f = qobject_cast<QFontDialog*>(d.widget)) return f;
+            if (auto* f = dynamic_cast<eng::FontDialog*>(d.widget)) return f;
         return nullptr;
+    }
+    QFontDialog* fontDialog() {
+        eng::FontDialog* box = fontDialogBox();
+        return box ? box->fontPart() : nullptr;
     }
 
     std::string dir;
@@ -267,6 +275,45 @@ TEST_F(Nastr, SpinStepsMoveFieldsByTenthsWithinTheirRangesAndSaveToTheRecord) {
     EXPECT_TRUE(field(r[0], "LAS:AXF50").number().isZero());  // untouched fields stay
 }
 
+// Typed values are held to the spin's range and picture: "Сохранить" refuses them with a
+// message naming the field and what it takes, saves nothing, and saves once they are mended.
+TEST_F(Nastr, TypedCoordinatesOutsideTheRangeOrPictureAreRefusedWithAMessage) {
+    oneLayout();
+    struct Case {
+        const char* field;
+        const char* typed;
+        const char* said;
+    };
+    const Case cases[] = {
+        {"LAS:AXZ1", "3", "от 5 до 100"},
+        {"LAS:AXZ1", "250", "от 5 до 100"},
+        {"LAS:AXZ1", "12.37", "не более 1 знака после точки"},
+        {"LAS:AZF1", "99999.9", "не длиннее 6 знаков"},
+    };
+    const int th = openEditor(vx::Request::Change);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.field) + " " + c.typed);
+        const int feq = h.feq(std::string("?") + c.field);
+        h.type(feq, u(c.typed));
+        h.click(ed::OK);
+        const auto open = h.dialogs();
+        ASSERT_EQ(open.size(), 1u);
+        EXPECT_TRUE(open[0].text.contains(u(c.typed))) << open[0].text.toStdString();
+        EXPECT_TRUE(open[0].text.contains(u(c.said))) << open[0].text.toStdString();
+        ASSERT_TRUE(h.answer(eng::btn::Ok));
+        EXPECT_EQ(h.focus(), feq);
+        EXPECT_TRUE(eng::threadAlive(th));
+        EXPECT_EQ(num(records()[0], "LAS:AXZ1"), "20.0");
+        h.target(th);  // records() reads on a thread of its own
+    }
+    h.type(h.feq("?LAS:AXZ1"), u("30"));
+    h.type(h.feq("?LAS:AZF1"), u("9999.9"));
+    h.click(ed::OK);
+    ASSERT_TRUE(h.waitEnd(th));
+    EXPECT_EQ(num(records()[0], "LAS:AXZ1"), "30.0");
+    EXPECT_EQ(num(records()[0], "LAS:AZF1"), "9999.9");
+}
+
 TEST_F(Nastr, EverySpinSitsOnItsTabBesideTheOtherOfItsPair) {
     oneLayout();
     const int th = openEditor(vx::Request::Change);
@@ -320,7 +367,7 @@ TEST_F(Nastr, FontChosenInTheDialogLandsInTheLayoutAndIsTheNextStart) {
     h.click(ed::FONT);
     QFontDialog* dlg = fontDialog();
     ASSERT_NE(dlg, nullptr);
-    EXPECT_EQ(dlg->windowTitle(), u("Выбрать шрифт для печати"));
+    EXPECT_EQ(fontDialogBox()->windowTitle(), u("Выбрать шрифт для печати"));
     QFont chosen(QStringLiteral("Liberation Sans"));
     chosen.setPointSize(14);
     chosen.setItalic(true);
@@ -362,6 +409,77 @@ TEST_F(Nastr, FontChosenInTheDialogLandsInTheLayoutAndIsTheNextStart) {
     ASSERT_TRUE(h.waitEnd(th));
     EXPECT_EQ(response, vx::Response::Cancelled);
     EXPECT_TRUE(h.dialogs().empty());
+}
+
+// The dialog passes all five values through: a font chosen alone keeps the layout's colour and
+// character set; a colour picked in the dialog lands in the layout with the font.
+TEST_F(Nastr, FontDialogKeepsColourAndCharacterSetAndOffersAColour) {
+    layouts({{1, "Лазерный", {{"LAS:FONTCOLOR", "32768"}}}});  // green, character set 204
+    int th = openEditor(vx::Request::Change);
+    h.click(ed::FONT);
+    eng::FontDialog* box = fontDialogBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_FALSE(box->isModal());
+    // The first dialog of the run starts from the layout's own font.
+    EXPECT_EQ(box->fontPart()->currentFont().pointSize(), 11);
+    EXPECT_EQ(box->colourPart()->currentText(), u("Зеленый"));
+    EXPECT_EQ(box->charsetPart()->currentText(), u("Кириллица"));
+    QFont chosen(QStringLiteral("Liberation Sans"));
+    chosen.setPointSize(9);
+    box->fontPart()->setCurrentFont(chosen);
+    ASSERT_TRUE(h.answer(QDialog::Accepted));
+    EXPECT_EQ(h.prop(ed::GROUP2, Prop::Text).toString(), u("Шрифт: [Liberation Sans Cyr Размер: 9]"));
+    for (int feq : ed::kSamples) EXPECT_EQ(h.prop(feq, Prop::FontColor).toInt(), 0x008000) << feq;
+
+    // The next choice: the colour list, opened by a click, moves on by a key to the next colour.
+    h.target(th);
+    h.click(ed::FONT);
+    box = fontDialogBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->colourPart()->currentText(), u("Зеленый"));
+    QComboBox* colour = box->colourPart();
+    QTest::mouseClick(colour, Qt::LeftButton, {}, colour->rect().center());
+    h.idle();
+    if (QAbstractItemView* v = colour->view(); v && v->isVisible()) {
+        QTest::keyClick(v, Qt::Key_Down);
+        QTest::keyClick(v, Qt::Key_Return);
+    } else {
+        QTest::keyClick(colour, Qt::Key_Down);
+    }
+    h.idle();
+    EXPECT_EQ(colour->currentText(), u("Оливковый"));
+    ASSERT_TRUE(h.answer(QDialog::Accepted));
+    for (int feq : ed::kSamples) EXPECT_EQ(h.prop(feq, Prop::FontColor).toInt(), 0x008080) << feq;
+    h.target(th);
+    h.click(ed::OK);
+    ASSERT_TRUE(h.waitEnd(th));
+    const LAS_RECORD r = records()[0];
+    EXPECT_EQ(r.TYPEFACE.str(), "Liberation Sans Cyr");
+    EXPECT_EQ(r.FONTSIZE.get(), 9);
+    EXPECT_EQ(r.FONTCOLOR.get(), 0x008080);
+    EXPECT_EQ(r.CHARSET.get(), 204);
+    EXPECT_EQ(CHARSET.get(), 204);
+}
+
+// The header lines are longer than the samples' boxes in the layout font, and the typeface's name
+// longer than its entry at a large size: each shows its first character at its left edge.
+TEST_F(Nastr, SamplesAndTypefaceShowTheBeginningOfALongText) {
+    Z1 = w("Ставропольская районная станция по борьбе с болезнями животных");
+    Z3 = w("Государственное бюджетное учреждение ветеринарии");
+    oneLayout();
+    const int th = openEditor(vx::Request::Change);
+    h.step(ed::FONTSIZE, 9);  // 20 points
+    h.select(ed::NAME);
+    for (int feq : {ed::Z1, ed::Z3, ed::TYPEFACE}) {
+        auto* le = qobject_cast<QLineEdit*>(h.control(feq)->widget.data());
+        ASSERT_NE(le, nullptr);
+        const QString text = le->text().trimmed();
+        ASSERT_GT(QFontMetrics(le->font()).horizontalAdvance(text), le->width()) << feq << " fits: nothing to show";
+        EXPECT_EQ(le->cursorPositionAt(QPoint(3, le->height() / 2)), 0) << feq << " " << text.toStdString();
+    }
+    h.click(ed::CANCEL);
+    if (!h.dialogs().empty()) h.answer(eng::btn::Yes);
+    ASSERT_TRUE(h.waitEnd(th));
 }
 
 TEST_F(Nastr, CancelledFirstDialogOfTheRunLeavesTheLayoutFont) {

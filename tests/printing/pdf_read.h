@@ -27,6 +27,15 @@ struct PdfText {
     }
 };
 
+// The word's text as pdftotext writes it into its XHTML: &lt; &gt; &quot; &apos; &amp;.
+inline QString unescapeXml(QString text) {
+    text.replace(QLatin1String("&lt;"), QLatin1String("<"));
+    text.replace(QLatin1String("&gt;"), QLatin1String(">"));
+    text.replace(QLatin1String("&quot;"), QLatin1String("\""));
+    text.replace(QLatin1String("&apos;"), QLatin1String("'"));
+    return text.replace(QLatin1String("&amp;"), QLatin1String("&"));
+}
+
 inline PdfText readPdf(const QString& path) {
     constexpr double kMmPerPt = 25.4 / 72.0;
     PdfText out;
@@ -44,7 +53,7 @@ inline PdfText readPdf(const QString& path) {
         if (auto m = wordRe.match(line); m.hasMatch())
             out.words.push_back({m.captured(1).toDouble() * kMmPerPt, m.captured(2).toDouble() * kMmPerPt,
                                  m.captured(3).toDouble() * kMmPerPt, m.captured(4).toDouble() * kMmPerPt,
-                                 m.captured(5).replace(QLatin1String("&amp;"), QLatin1String("&"))});
+                                 unescapeXml(m.captured(5))});
     return out;
 }
 

@@ -30,6 +30,8 @@ struct Cert {
     int date;
     int rsh;
     const char* opis;
+    const char* f49 = "";
+    const char* f50 = "";
 };
 
 class Register : public ::testing::Test {
@@ -69,6 +71,8 @@ protected:
                 FRM->DATAVV = c.date;
                 FRM->RSH = static_cast<std::uint8_t>(c.rsh);
                 FRM->OPIS = w(c.opis);
+                FRM->F49 = w(c.f49);
+                FRM->F50 = w(c.f50);
                 ACCESS_FORMA1->Insert();
             }
             for (auto& [n, name] : animals) {
@@ -106,7 +110,9 @@ protected:
 };
 
 TEST_F(Register, TabsOrdersAndHandOverFollowTheHighlight) {
-    data({"Бета", "Альфа"}, {{5, "Альфа", 80000, 0, "a"}, {3, "Бета", 80001, 1, "b"}, {7, "Альфа", 0, 0, "c"}, {0, "Бета", 0, 0, "d"}},
+    data({"Бета", "Альфа"},
+         {{5, "Альфа", 80000, 0, "a", "Врач Пятов"}, {3, "Бета", 80001, 1, "b", "Врач Третьяков", "Подпись 3"},
+          {7, "Альфа", 0, 0, "c", "Врач Семёнов", "Подпись 7"}, {0, "Бета", 0, 0, "d"}},
          {{5, "Мурка"}, {5, "Зорька"}, {7, "Бурёнка"}});
     open();
     // Tab 1: the certificates of the first counterparty (Альфа) in key order.
@@ -118,6 +124,9 @@ TEST_F(Register, TabsOrdersAndHandOverFollowTheHighlight) {
     EXPECT_EQ(cell(10, 1, 3), "15400941");  // 0xEAFFED
     EXPECT_EQ(cell(10, 1, 6), "2");
     EXPECT_EQ(cell(10, 2, 8), "-1");        // date 0: no background
+    EXPECT_EQ(cell(10, 1, 52), "0");        // MARK
+    EXPECT_GT(std::stoi(cell(10, 1, 53)), 0);  // VIEWPOSITION: the row's record
+    EXPECT_NE(cell(10, 1, 53), cell(10, 2, 53));
     // Moving with the keys hands over the row moved to.
     h->select(10);
     h->press(Qt::Key_Down);
@@ -135,9 +144,14 @@ TEST_F(Register, TabsOrdersAndHandOverFollowTheHighlight) {
     // The mouse: the clicked row is handed over, not the previous one.
     h->chooseRow(10, 3);
     EXPECT_EQ(NFORM.get().toInt(), 7);
+    EXPECT_EQ(vx::cp::fromCp1251(std::string(P3.view())).trimmed(), QStringLiteral("Врач Семёнов"));
+    EXPECT_EQ(vx::cp::fromCp1251(std::string(P4.view())).trimmed(), QStringLiteral("Подпись 7"));
+    EXPECT_EQ(rows(29), 1);
     h->chooseRow(10, 1);
     EXPECT_EQ(NFORM.get().toInt(), 3);
-    EXPECT_EQ(std::string(P3.view()), "");
+    EXPECT_EQ(vx::cp::fromCp1251(std::string(P3.view())).trimmed(), QStringLiteral("Врач Третьяков"));
+    EXPECT_EQ(DATAV.get(), 80001);
+    EXPECT_EQ(rows(29), 0);
     EXPECT_GT(KOL_FORM.get().toInt(), 0);
     h->win().close();
 }
@@ -154,23 +168,166 @@ TEST_F(Register, EmptyCounterpartiesLeaveTabOneEmptyAndAnimalInsertOff) {
     h->win().close();
 }
 
-TEST_F(Register, FuzzyOrderHoldsAcrossTabsUntilCleared) {
-    data({"А"}, {{1, "А", 0, 0, "корова"}, {2, "А", 0, 0, "лошадь"}, {3, "А", 0, 0, "коза"}});
+// More certificates than the list shows: the match stands on the last page of the order the
+// list had, and the highlight was elsewhere.
+TEST_F(Register, FindShowsTheBestMatchFirstAndTabsAndClearStartAtTheTop) {
+    std::vector<std::string> opis;
+    for (int i = 1; i <= 40; ++i) opis.push_back(QStringLiteral("Описание %1").arg(i).toStdString());
+    std::vector<Cert> certs;
+    for (int i = 1; i <= 40; ++i) certs.push_back({i, "А", 80000 + i, 0, opis[i - 1].c_str()});
+    data({"А"}, certs, {{38, "Мурка"}, {38, "Зорька"}, {2, "Ночка"}});
     open();
     h->tabTo(11, 3);
-    h->click(22);  // blank text: order 3 stays
-    EXPECT_EQ(numbers(), (std::vector<int>{1, 2, 3}));
-    h->type(21, QStringLiteral("лошадь"));
+    ASSERT_LT(rows(10), 38);  // the match is not on the first page
+    h->click(22);             // blank text: order 3 stays
+    EXPECT_EQ(numbers().front(), 1);
+    EXPECT_EQ(FUZZYMATCHED.get(), 0);
+    h->chooseRow(10, 3);
+    EXPECT_EQ(NFORM.get().toInt(), 3);
+    auto atTop = [&](int nform) {
+        EXPECT_EQ(numbers().front(), nform);
+        EXPECT_EQ(h->prop(10, Prop::Selected).toInt(), 1);
+        EXPECT_EQ(NFORM.get().toInt(), nform);
+    };
+    h->type(21, QStringLiteral("описание 38"));
     h->click(22);
-    ASSERT_EQ(rows(10), 3);
-    EXPECT_EQ(numbers().front(), 2);
     EXPECT_EQ(FUZZYMATCHED.get(), 1);
+    atTop(38);
+    EXPECT_EQ(rows(29), 2);  // and its animal rows
+    EXPECT_EQ(cell(29, 1, 3), "38");
+    // The fuzzy order holds on another tab, from its top.
+    h->select(10);
+    h->press(Qt::Key_End, Qt::ControlModifier);
     h->tabTo(11, 2);
-    EXPECT_EQ(numbers().front(), 2);
+    atTop(38);
+    // "Очистить": the tab's own order from its top; a tab change the same.
+    h->select(10);
+    h->press(Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(NFORM.get().toInt(), 40);
     h->click(23);
     EXPECT_EQ(FUZZYMATCHED.get(), 0);
-    EXPECT_EQ(numbers(), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(h->value(21).trimmed(), QString());
+    atTop(1);
+    h->select(10);
+    h->press(Qt::Key_End, Qt::ControlModifier);
+    h->tabTo(11, 3);
+    atTop(1);
+    EXPECT_EQ(rows(29), 0);
     h->win().close();
+}
+
+// A wrong, an extra, a missing letter or two swapped ones, in either case, still put the meant
+// certificate first among a few hundred others, some of them with names close to it.
+TEST_F(Register, TyposStillFindTheMeantCertificateFirst) {
+    const char* syl[] = {"ба", "ве", "ги", "до", "жу", "зы", "ка", "ле", "ми", "но", "пу", "ры", "са", "ти", "фу", "хо"};
+    const char* lat[] = {"ba", "ve", "gi", "do", "ju", "zy", "ka", "le", "mi", "no", "pu", "ry", "sa", "ti", "fu", "ho"};
+    std::vector<std::string> names, opis;
+    for (int i = 0; i < 300; ++i) {
+        const bool latin = i % 3 == 0;
+        const char* const* s = latin ? lat : syl;
+        std::string n = std::string(latin ? "" : "ООО ") + s[i % 16] + s[(i / 16) % 16] + s[(i * 7) % 16] + (latin ? "ov Ltd" : "ов");
+        n[latin ? 0 : 7] = latin ? static_cast<char>(n[0] - 32) : n[7];
+        names.push_back(n);
+        opis.push_back(QStringLiteral("Описание %1").arg(i).toStdString());
+    }
+    std::vector<Cert> certs;
+    for (int i = 0; i < 300; ++i) certs.push_back({i + 1, names[i].c_str(), 80000 + i, 0, opis[i].c_str()});
+    // Near misses, and the two meant ones.
+    certs.push_back({401, "ООО Ромашин", 80000, 0, "корова"});
+    certs.push_back({402, "ООО Румянка", 80000, 0, "корова"});
+    certs.push_back({403, "Smirnyagin Ltd", 80000, 0, "koza"});
+    certs.push_back({404, "Smith Trade", 80000, 0, "koza"});
+    certs.push_back({501, "ООО Ромашка", 80000, 0, "корова"});
+    certs.push_back({502, "Smirnov Trade", 80000, 0, "koza"});
+    data({"А"}, certs);
+    open();
+    h->tabTo(11, 3);
+    struct Typo {
+        const char* query;
+        int meant;
+    };
+    for (const Typo& t : {Typo{"Рамашка", 501}, Typo{"Ромашко", 501}, Typo{"Рромашка", 501}, Typo{"Ромшка", 501},
+                          Typo{"Ромашак", 501}, Typo{"рАМАШКА", 501}, Typo{"РОМАШАК", 501}, Typo{"ооо рамашка", 501},
+                          Typo{"Smyrnov", 502}, Typo{"Smirnnov", 502}, Typo{"smrnov", 502}, Typo{"Smirnvo", 502},
+                          Typo{"SMIRNVO", 502}, Typo{"smirnov trade", 502}}) {
+        SCOPED_TRACE(t.query);
+        h->type(21, QString::fromUtf8(t.query));
+        h->click(22);
+        EXPECT_EQ(numbers().front(), t.meant);
+        EXPECT_EQ(h->prop(10, Prop::Selected).toInt(), 1);
+        EXPECT_EQ(NFORM.get().toInt(), t.meant);
+    }
+    h->win().close();
+}
+
+// Each list under a real click: the lists under it and the hand-over values follow the clicked
+// row; the animal list's buttons act on the clicked certificate's rows.
+TEST_F(Register, AClickOnARowLinksTheListsBelowIt) {
+    data({"Альфа", "Бета", "Гамма"},
+         {{1, "Альфа", 80001, 0, "", "Иванов", "Подпись 1"}, {2, "Альфа", 80002, 0, "", "Петров", "Подпись 2"},
+          {3, "Бета", 80003, 0, "", "Сидоров", "Подпись 3"}, {4, "Гамма", 80004, 0, "", "Козлов", "Подпись 4"}},
+         {{1, "Мурка"}, {1, "Зорька"}, {2, "Бурёнка"}, {3, "Пеструшка"}, {3, "Ночка"}, {3, "Рыжик"}});
+    open();
+    struct Click {
+        int list, row;
+        const char* agent;          // the counterparty shown in ?KAG:ID and the locator
+        int id;
+        std::vector<int> certs;     // the certificate list
+        int nform;
+        const char* p3;
+        int animals;
+    };
+    for (const Click& k : {Click{2, 2, "Бета", 2, {3}, 3, "Сидоров", 3}, Click{2, 3, "Гамма", 3, {4}, 4, "Козлов", 0},
+                           Click{2, 1, "Альфа", 1, {1, 2}, 1, "Иванов", 2}, Click{10, 2, "Альфа", 1, {1, 2}, 2, "Петров", 1},
+                           Click{10, 1, "Альфа", 1, {1, 2}, 1, "Иванов", 2}}) {
+        SCOPED_TRACE(std::to_string(k.list) + "/" + std::to_string(k.row));
+        h->chooseRow(k.list, k.row);
+        EXPECT_EQ(h->prop(k.list, Prop::Selected).toInt(), k.row);
+        EXPECT_EQ(h->value(6).trimmed(), QString::number(k.id));
+        EXPECT_EQ(h->value(31).trimmed(), QString::fromUtf8(k.agent));
+        EXPECT_EQ(vx::cp::fromCp1251(std::string(F2.view())).trimmed(), QString::fromUtf8(k.agent));
+        EXPECT_EQ(numbers(), k.certs);
+        EXPECT_EQ(NFORM.get().toInt(), k.nform);
+        EXPECT_EQ(DATAV.get(), 80000 + k.nform);
+        EXPECT_EQ(vx::cp::fromCp1251(std::string(P3.view())).trimmed(), QString::fromUtf8(k.p3));
+        EXPECT_EQ(vx::cp::fromCp1251(std::string(P4.view())).trimmed(), QStringLiteral("Подпись %1").arg(k.nform));
+        ASSERT_EQ(rows(29), k.animals);
+        for (int r = 1; r <= k.animals; ++r) EXPECT_EQ(cell(29, r, 3), std::to_string(k.nform));
+    }
+    // The second animal row of certificate 1, clicked, is the one "Удалить запись" removes.
+    h->chooseRow(29, 2);
+    const std::string gone = cell(29, 2, 2), kept = cell(29, 1, 2);
+    h->click(41);
+    ASSERT_EQ(rows(29), 1);
+    EXPECT_EQ(cell(29, 1, 2), kept);
+    EXPECT_NE(kept, gone);
+    h->chooseRow(10, 2);
+    EXPECT_EQ(rows(29), 1);  // certificate 2 keeps its row
+    h->win().close();
+}
+
+// "Опись для товарных животных" runs for a certificate without animal rows; the inventory says
+// that it has nothing to print.
+TEST_F(Register, TheInventoryRunsForACertificateWithoutAnimals) {
+    data({"А"}, {{1, "А", 80000, 0, ""}});
+    open();
+    ASSERT_EQ(rows(29), 0);
+    h->click(37);
+    const auto boxes = h->dialogs();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, QStringLiteral("No Records"));
+    h->answer(vx::eng::btn::Ok);
+    h->win().close();
+}
+
+// The register's thread unwound while one of its forms is open (the program ends): no list is
+// left showing a queue that is gone.
+TEST_F(Register, EndingWithAFormOpenLeavesNoDanglingList) {
+    data({"А"}, {{1, "А", 80000, 0, ""}}, {{1, "Мурка"}});
+    open();
+    h->click(40);  // "Изменить запись": the animal-row form opens over the register
+    ASSERT_NE(h->win().widget(), nullptr);
+    h.reset();
 }
 
 TEST_F(Register, SpinSetsLineHeightAndFontOfAllLists) {
@@ -210,6 +367,29 @@ TEST_F(Register, QueryFiltersEveryOrder) {
     EXPECT_NE(std::string(ZAPROS.view()).find("UPPER(FRM:f2) = "), std::string::npos);
     EXPECT_EQ(std::string(GLO_REPORTQUERYRESULT.view()).find_first_not_of(' '), std::string::npos);
     h->target(t);
+    h->win().close();
+}
+
+// The query dialog keeps its place and size in the INI file, however it was closed.
+TEST_F(Register, TheQueryDialogKeepsItsPlaceInTheIniFile) {
+    data({"А"}, {{1, "А", 0, 0, ""}});
+    open();
+    h->click(16);
+    auto dialogs = h->dialogs();
+    ASSERT_EQ(dialogs.size(), 1u);
+    dialogs[0].widget->resize(520, 410);
+    dialogs[0].widget->move(130, 95);
+    dialogs[0].answer(QDialog::Rejected);
+    h->idle();
+    EXPECT_EQ(INIMGR.Fetch(QStringLiteral("BrowseForma_1_Query"), QStringLiteral("XPos")), QStringLiteral("130"));
+    EXPECT_EQ(INIMGR.Fetch(QStringLiteral("BrowseForma_1_Query"), QStringLiteral("Width")), QStringLiteral("520"));
+    h->click(16);
+    dialogs = h->dialogs();
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].widget->pos(), QPoint(130, 95));
+    EXPECT_EQ(dialogs[0].widget->size(), QSize(520, 410));
+    dialogs[0].answer(QDialog::Accepted);
+    h->idle();
     h->win().close();
 }
 

@@ -6,15 +6,18 @@
 
 #include <QDir>
 #include <QImage>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QWidget>
 
 #include <algorithm>
+#include <cstdlib>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "framework/engine/fonts.h"
 #include "framework/engine/harness.h"
 #include "framework/engine/layout.h"
 #include "framework/engine/pictures.h"
@@ -24,6 +27,7 @@
 #include "framework/types/picture.h"
 #include "shell/globals.h"
 #include "shell/records.h"
+#include "text_fit.h"
 
 using namespace vx::eng;
 
@@ -583,10 +587,36 @@ protected:
         EXPECT_TRUE(h.waitEnd(thread_));
     }
     void set(const char* name, const char* utf8) { vars::find(name).setText(vx::cp::toCp1251(QString::fromUtf8(utf8))); }
-    QString shot(const char* file) {
-        const QString path = QDir(QDir::tempPath()).filePath(QString::fromUtf8(file));
-        h.win().outer()->grab().save(path);
-        return path;
+    // The window's content as shown, also saved under `file` in the temporary directory.
+    QImage shot(const char* file) {
+        const QImage img = h.win().widget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        img.save(QDir(QDir::tempPath()).filePath(QString::fromUtf8(file)));
+        return img;
+    }
+    QRect rectOf(QWidget* w) { return QRect(w->mapTo(h.win().widget(), QPoint(0, 0)), w->size()); }
+    // Pixels of (about) one colour inside a control's box of a picture of the window.
+    int inkIn(const QImage& img, const QString& name, const QColor& ink) {
+        const Control* c = h.win().control(h.feq(name.toStdString()));
+        if (!c || !c->widget) return -1;
+        const QRect r = rectOf(c->widget) & img.rect();
+        int n = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x) {
+                const QColor p = img.pixelColor(x, y);
+                if (std::abs(p.red() - ink.red()) + std::abs(p.green() - ink.green()) + std::abs(p.blue() - ink.blue()) < 60) ++n;
+            }
+        return n;
+    }
+    // The share of a widget's box in a picture of the window that shows (about) one colour.
+    double share(const QImage& img, QWidget* w, const QColor& colour) {
+        const QRect r = rectOf(w) & img.rect();
+        long n = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                if (const QColor p = img.pixelColor(x, y); std::abs(p.red() - colour.red()) + std::abs(p.green() - colour.green()) +
+                                                                std::abs(p.blue() - colour.blue()) < 16)
+                    ++n;
+        return r.isEmpty() ? 0 : double(n) / (double(r.width()) * r.height());
     }
 
     FRM_RECORD rec_{};
@@ -633,7 +663,10 @@ TEST_F(EntryWindow, TabNeverReachesTheOffsetAndCopySizeButtons) {
     EXPECT_NE(h.focus(), 225);
 }
 
-TEST_F(EntryWindow, ScreenshotsOfBothTabs) {
+// Pictures of both tabs (kept in the temporary directory for looking at), and what they must
+// show: the blank under the lines, the text of every filled line and nothing on an empty one,
+// the size spins once they are shown, and no text cut anywhere.
+TEST_F(EntryWindow, BothTabsShowTheBlankTheFilledLinesAndTheSizeSpins) {
     set("FRM:NOMSV", "15");
     vars::find("FRM:DATAVV").setNumber(vx::Decimal(vx::date::fromYmd(2024, 3, 5)));
     set("FRM:COMMENT", "Выдано");
@@ -669,17 +702,39 @@ TEST_F(EntryWindow, ScreenshotsOfBothTabs) {
     Window& w = h.win();
     w.display();
     h.idle();
-    const QString front = shot("updateforma_1_front.png");
-    for (int spin : {110, 105, 102, 24, 37, 49, 58, 114}) w.setProp(spin, Prop::Hide, false);
+    const QImage front = shot("updateforma_1_front.png");
+    const QString filled[] = {"?FRM:NOMSV", "?FRM:Z1", "?FRM:F1", "?FRM:F2", "?FRM:F7", "?FRM:F13", "?FRM:F17",
+                              "?FRM:F173", "?FRM:DAY", "?FRM:MES", "?FRM:GOD", "?FRM:CENA", "?FRM:OPIS", "?FRM:COMMENT"};
+    const QString empty[] = {"?FRM:F3", "?FRM:F8", "?FRM:F10", "?FRM:F14", "?FRM:F18"};
+    const QColor lineInk = colorOf(0x512C02);
+    for (const QString& n : filled) EXPECT_GT(inkIn(front, n, lineInk), 8) << n.toStdString();
+    for (const QString& n : empty) EXPECT_EQ(inkIn(front, n, lineInk), 0) << n.toStdString();
+    // The paper of the blank fills most of the picture's place.
+    EXPECT_GT(share(front, w.control(3)->widget, QColor(255, 254, 247)), 0.3);
+    for (const std::string& cut : test::cutTexts(w)) ADD_FAILURE() << cut;
+
+    const int spins[] = {110, 105, 102, 24, 37, 49, 58};
+    for (int spin : spins) w.setProp(spin, Prop::Hide, false);
+    w.setProp(114, Prop::Hide, false);
     h.idle();
-    const QString sizes = shot("updateforma_1_front_sizes.png");
+    const QImage sizes = shot("updateforma_1_front_sizes.png");
+    for (int spin : spins) {
+        const QRect r = rectOf(w.control(spin)->widget);
+        EXPECT_NE(front.copy(r), sizes.copy(r)) << "spin " << spin << " not drawn";
+        EXPECT_EQ(w.control(spin)->widget->findChild<QLineEdit*>()->text().trimmed(), QString()) << spin;
+    }
+
     h.tabTo(1, 2);
     for (int spin : {130, 156, 171, 181, 186, 188, 195, 201}) w.setProp(spin, Prop::Hide, false);
     h.idle();
-    const QString back = shot("updateforma_1_reverse.png");
-    for (const QString& p : {front, sizes, back}) {
-        QImage img(p);
-        EXPECT_FALSE(img.isNull()) << p.toStdString();
+    const QImage back = shot("updateforma_1_reverse.png");
+    for (const char* n : {"?FRM:F23", "?FRM:F231", "?FRM:F232", "?FRM:F233", "?FRM:F32", "?FRM:F34", "?FRM:F36",
+                          "?FRM:F41", "?FRM:F49", "?FRM:F50"})
+        EXPECT_GT(inkIn(back, QString::fromLatin1(n), lineInk), 8) << n;
+    for (const char* n : {"?FRM:F24", "?FRM:F242", "?FRM:F33", "?FRM:F47"}) EXPECT_EQ(inkIn(back, QString::fromLatin1(n), lineInk), 0) << n;
+    EXPECT_GT(share(back, w.control(128)->widget, QColor(255, 254, 247)), 0.3);
+    for (const std::string& cut : test::cutTexts(w)) ADD_FAILURE() << cut;
+    for (const QImage& img : {front, sizes, back}) {
         EXPECT_GE(img.width(), qRound(533 * w.duX()));
         EXPECT_GE(img.height(), qRound(613 * w.duY()));
     }

@@ -738,6 +738,7 @@ TEST_F(EntryForm, CounterFollowsTheKeys) {
     EXPECT_EQ(VS_SIM.toInt(), 19);
     hs.keys("1");
     EXPECT_EQ(VS_SIM.toInt(), 27);
+    hs.press(Qt::Key_Backspace);  // a lone "1" is no date: leaving the field with it is refused
     // The issuer's lines: 39 minus the length.
     hs.type("?FRM:F50", QString(39, QLatin1Char('z')));
     hs.win().select(feq("?FRM:F49"));

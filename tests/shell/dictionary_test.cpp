@@ -3,6 +3,7 @@
 // buffers and crash safety of a cascade.
 
 #include <gtest/gtest.h>
+#include <QCoreApplication>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -312,10 +313,17 @@ TEST_F(Dictionary, EveryLogicalThreadHasItsOwnManagersAndBuffers) {
             RELATE_FORMA1->Close();
         };
     };
-    // The scheduler is driven from the main stack, as the main loop would.
+    // The threads run from Qt's event loop, as in the program.
+    if (!QCoreApplication::instance()) {
+        static int argc = 1;
+        static char name[] = "dictionary-test";
+        static char* argv[] = {name, nullptr};
+        new QCoreApplication(argc, argv);
+    }
     int a = vx::eng::START(reader(1, true));
     int b = vx::eng::START(reader(3, false));
-    for (int i = 0; i < 100 && (vx::eng::threadAlive(a) || vx::eng::threadAlive(b)); ++i) vx::eng::detail::runReady();
+    for (int i = 0; i < 100 && (vx::eng::threadAlive(a) || vx::eng::threadAlive(b)); ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
     EXPECT_FALSE(vx::eng::threadAlive(a) || vx::eng::threadAlive(b));
     EXPECT_EQ(log, (std::vector<std::string>{"managers", "managers", "3 ИП Иванов", "1 ООО Ромашка"}));
     EXPECT_EQ(ACCESS_FORMA1.get(), mine);

@@ -148,6 +148,11 @@ TEST(Picture, DeformatTypedInput) {
         {"@n-10.1", lng(10), "12.5", false, "10"},     // a LONG holds no decimals
         {"@n_10.2b", dec(4, 2, "0"), "1500,5", true, "1500.50"},
         {"@n_10.2b", dec(4, 2, "0"), "123456.00", false, "0"},  // DEC(4,2) holds 5 digits before the point
+        // far longer than any arithmetic holds: refused, never thrown
+        {"@n_10.2b", dec(4, 2, "1.5"), "9999999999999999999999999999999999999", false, "1.50"},
+        {"@n_10.2b", dec(4, 2, "1.5"), "9999999999999999999999999999999999999.99", false, "1.50"},
+        {"@n-7.2", dec(4, 2, "1.5"), "-9999999999999999999999999999999999999999", false, "1.50"},
+        {"@s40", dec(4, 2, "1.5"), "9999999999999999999999999999999999999", false, "1.50"},
         {"@n_5b", str(5, "1"), "42", true, "42"},
         {"@n_5b", str(5, "1"), "", true, ""},
         // dates, including a test-date text cell
