@@ -81,7 +81,7 @@ class PlacesTest(unittest.TestCase):
             s.settle()
             grown = register(s)
             for _ in range(2):
-                s.close_mdi("^$")
+                s.close_mdi("", REGISTER_LIST)
                 s.wait_for(lambda: not any(c["name"] == REGISTER_LIST for w in s.windows() for c in w["controls"]),
                            what="the register to close")
                 open_register(s)
@@ -95,7 +95,7 @@ class PlacesTest(unittest.TestCase):
             s.wait_for(lambda: register(s)["maximized"], what="the register to be maximised")
             s.settle()
             full = register(s)
-            s.close_mdi("^$")
+            s.close_mdi("", REGISTER_LIST)
             s.wait_for(lambda: not any(c["name"] == REGISTER_LIST for w in s.windows() for c in w["controls"]),
                        what="the register to close")
             self.assertEqual(s.ini()["BrowseForma_1"]["Maximize"], "Yes")

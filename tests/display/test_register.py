@@ -2,6 +2,9 @@
 cancel question answered with the mouse and the same form used again, a click on a row of the
 register's lists."""
 
+import os
+import re
+import subprocess
 import unittest
 
 from vxdisplay import Session
@@ -10,6 +13,7 @@ REGISTER_LIST = "?BROWSE:1"
 FORM = r"^Добавить запись$"
 ENTRY = r"^Ветеринарное свидетельство"
 ANIMAL = r"^Информация о животном$"
+PREVIEW = r"^Предварительный просмотр$"
 
 
 def open_register(s):
@@ -27,6 +31,25 @@ def add_counterparty(s, name):
     s.type(name)
     s.click_control(FORM, "?OK")
     s.wait_gone(FORM)
+
+
+def make_certificate(s, number, counterparty, f3):
+    """A counterparty, then a certificate of it through the entry window; all with the mouse."""
+    add_counterparty(s, counterparty)
+    s.wait_for(lambda: s.control("", "?LIST:2").get("rowCount") == 1, what="the counterparty")
+    s.click_row("", "?LIST:2", 0)
+    s.click_control("", "?INSERT:3")
+    s.wait_window(ENTRY)
+    s.settle()
+    s.click_control(ENTRY, "?FRM:NOMSV")
+    s.type(number)
+    s.click_control(ENTRY, "?FRM:DATAVV")  # the date of issue is required
+    s.type("10.12.2026")
+    s.click_control(ENTRY, "?FRM:F3")
+    s.type(f3)
+    s.click_control(ENTRY, "?OK")
+    s.wait_gone(ENTRY)
+    s.wait_for(lambda: s.control("", REGISTER_LIST).get("rowCount") == 1, what="the certificate in the list")
 
 
 class RegisterTest(unittest.TestCase):
@@ -116,6 +139,35 @@ class RegisterTest(unittest.TestCase):
             self.assertIn("Зорька", [t.strip() for t in s.control("", "?LIST")["rows"][0]["texts"]])
             s.click_row("", "?LIST", 0)
             s.wait_for(lambda: s.control("", "?LIST")["current"] == 0, timeout=3, what="the animal row current")
+
+    def test_the_front_side_printed_to_pdf_holds_the_certificates_lines(self):
+        with Session() as s:
+            open_register(s)
+            make_certificate(s, "15", "Альфа", "Ромашка")
+            s.click_row("", REGISTER_LIST, 0)
+            s.click_control("", "?BUTTON12")  # the front side
+            s.wait_window(PREVIEW)
+            s.settle()
+            s.click_control(PREVIEW, "Сохранить PDF")
+            s.control("", "fileNameEdit")
+            s.settle()
+            s.click_control("", "fileNameEdit")
+            s.type("front.pdf")
+            s.key("Return")
+            pdf = os.path.join(s.data, "front.pdf")
+            s.wait_for(lambda: os.path.exists(pdf) and os.path.getsize(pdf) > 0, what="the PDF")
+            s.settle()
+            out = subprocess.run(["pdftotext", "-bbox", pdf, "-"], stdout=subprocess.PIPE, check=True).stdout.decode()
+            words = re.findall(r'<word xMin="([\d.]+)" yMin="([\d.]+)"[^>]*>([^<]*)</word>', out)
+            texts = [w[2] for w in words]
+            for t in ("Альфа", "Ромашка", "декабря"):
+                self.assertIn(t, texts)
+            # Each on the page, the counterparty's line above the next line of the blank.
+            where = {w[2]: (float(w[0]), float(w[1])) for w in words}
+            self.assertLess(where["Альфа"][1], where["Ромашка"][1])
+            s.click_control(PREVIEW, "Закрыть")
+            s.wait_gone(PREVIEW)
+            self.assertEqual(s.quit(), 0)
 
 
 if __name__ == "__main__":

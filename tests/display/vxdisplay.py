@@ -375,13 +375,29 @@ class Session:
         self._x(["xdotool", "mouseup", "1"])
         time.sleep(0.1)
 
-    def close_mdi(self, title_re):
+    def close_mdi(self, title_re, control=None):
         """Closes an MDI window with the close button of its title bar (or of the menu bar's
-        corner when it is maximised)."""
-        w = self.wait_window(title_re)
+        corner when it is maximised): the most recent MDI window whose title matches, or that
+        holds the named control. Clicks once more if the first click only activated it."""
+        rx = re.compile(title_re)
+
+        def find():
+            for w in reversed(self.windows()):
+                if w.get("kind") == "mdi" and rx.search(w.get("title", "")) and (
+                        control is None or any(c.get("name") == control for c in w.get("controls", []))):
+                    return w
+            return None
+
+        w = self.wait_for(find, what=f"MDI window /{title_re}/")
         if "closeButton" not in w:
             raise DisplayError(f"/{title_re}/ has no close button:\n" + self.describe())
         self.click(*_center(w["closeButton"]))
+        try:
+            self.wait_for(lambda: find() is None, timeout=3, what=f"/{title_re}/ to close")
+        except DisplayError:
+            w = find()
+            if w and "closeButton" in w:
+                self.click(*_center(w["closeButton"]))
 
     def maximize_frame(self):
         """Maximises the main frame with a double click on its title bar (openbox)."""
