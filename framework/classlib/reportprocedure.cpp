@@ -46,6 +46,7 @@ int ReportProcedure::Init() {
     THISREPORT.Init(View, primary_, progress::Percent, &progress_, Step, ProgressField);
     SetupProcess();
     InitReportAndPreview(THISREPORT, report_, Previewer, ProcedureIni(), MaximizePreview);
+    primary_.Me->SetQuickScan(true);  // the records are read front to back: read ahead
     Help = std::make_unique<HelpClass>();
     Help->Init(*this, QString(), eng::key::F12);
     return Level::Benign;
