@@ -93,7 +93,10 @@ int deletePeriod(std::int32_t from, std::int32_t to) {
         if (ACCESS_FORMA1->TryReget(pos) != 0) continue;  // gone meanwhile
         const std::int32_t issued = std::int32_t(FRM->DATAVV);
         if (issued < from || to < issued) continue;          // changed meanwhile
-        if (RELATE_FORMA1->Delete() == vx::Level::Benign) ++deleted;
+        // The first failure has been told (a full disk, a locked file): the rest would fail
+        // the same way, one message each, so the deletion stops here.
+        if (RELATE_FORMA1->Delete() != vx::Level::Benign) break;
+        ++deleted;
     }
     return deleted;
 }

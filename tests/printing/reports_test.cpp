@@ -432,6 +432,29 @@ TEST_F(PeriodDeletion, EnterInADatePressesTheDefaultButton) {
     EXPECT_TRUE(h.waitEnd(t));
 }
 
+// Another program holds the certificates' write lock: the first deletion fails and is told, and
+// the deletion stops there instead of telling the same failure once per certificate.
+TEST_F(PeriodDeletion, AFailureStopsTheDeletionWithOneMessage) {
+    vx::store::File other(vexlo::forma1File(), QDir::currentPath().toStdString());
+    ASSERT_EQ(other.open(), 0);
+    ASSERT_EQ(other.begin(), 0);  // holds the write lock
+    D1 = day(2024, 3, 1);
+    D2 = day(2024, 3, 31);
+    const int t = h.start(PERIOD);
+    h.click("?OKBUTTON");
+    ASSERT_TRUE(h.waitFor([&] { return !h.dialogs().empty(); }));
+    EXPECT_EQ(h.dialogs().size(), 1u);
+    const int offered = h.dialogs().front().buttons;
+    ASSERT_TRUE(h.answer(offered & -offered));  // its first button
+    h.idle();
+    EXPECT_TRUE(h.dialogs().empty());  // no second message for the next certificate
+    EXPECT_EQ(certificates().size(), 6u);
+    other.rollback();
+    ASSERT_NE(h.window(), nullptr);
+    h.click("?CANCELBUTTON");
+    EXPECT_TRUE(h.waitEnd(t));
+}
+
 TEST_F(PeriodDeletion, AnEmptyFileIsLeftAlone) {
     clear();
     vexlo::printing::deletePeriod(std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
