@@ -11,6 +11,7 @@
 
 #include "framework/store/store.h"
 #include "framework/types/codepage.h"
+#include "data_file_arg.h"
 #include "shell/dictionary.h"
 
 namespace {
@@ -44,12 +45,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: vexlo-dump <datadir> KAGENT|FORMA1|ANIM|LAST\n");
         return 2;
     }
-    const std::string which = QString::fromLocal8Bit(argv[2]).toUpper().toStdString();
-    const vx::store::FileDesc* desc = which == "KAGENT"   ? &vexlo::kagentFile()
-                                      : which == "FORMA1" ? &vexlo::forma1File()
-                                      : which == "ANIM"   ? &vexlo::animFile()
-                                      : which == "LAST"   ? &vexlo::lastFile()
-                                                          : nullptr;
+    const vx::store::FileDesc* desc = dataFileNamed(argv[2]);
     if (!desc) {
         std::fprintf(stderr, "vexlo-dump: unknown file %s\n", argv[2]);
         return 2;

@@ -14,6 +14,7 @@
 
 #include "framework/store/store.h"
 #include "framework/types/codepage.h"
+#include "data_file_arg.h"
 #include "shell/dictionary.h"
 
 int main(int argc, char** argv) {
@@ -21,12 +22,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: vexlo-seed <datadir> KAGENT|FORMA1|ANIM|LAST < records.jsonl\n");
         return 2;
     }
-    const std::string which = QString::fromLocal8Bit(argv[2]).toUpper().toStdString();
-    const vx::store::FileDesc* desc = which == "KAGENT"   ? &vexlo::kagentFile()
-                                      : which == "FORMA1" ? &vexlo::forma1File()
-                                      : which == "ANIM"   ? &vexlo::animFile()
-                                      : which == "LAST"   ? &vexlo::lastFile()
-                                                          : nullptr;
+    const vx::store::FileDesc* desc = dataFileNamed(argv[2]);
     if (!desc) {
         std::fprintf(stderr, "vexlo-seed: unknown file %s\n", argv[2]);
         return 2;

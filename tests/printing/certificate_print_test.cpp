@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 
+#include "tests/program_dir.h"
 #include "framework/classlib/errors.h"
 #include "framework/classlib/reportmanager.h"
 #include "framework/engine/harness.h"
@@ -47,22 +48,9 @@ struct Layout {
 
 class CertificatePrint : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static bool once = [] {
-            vx::eng::test::Harness warm;  // the QApplication and the engine
-            vexlo::processStart(0);
-            return true;
-        }();
-        (void)once;
-    }
+    static void SetUpTestSuite() { vexlo::test::startProgramOnce(); }
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        old = QDir::currentPath();
-        QDir::setCurrent(dir.path());
-        qputenv("VEXLO_INI_DIR", dir.path().toLocal8Bit());
-        INIMGR.Init(QStringLiteral("vexlo.INI"));
-        vexlo::initGlobals();
-        DCTINIT();
+        ASSERT_TRUE(dir.enter());
         RELATE_FORMA1->Open();
         RELATE_LAST->Open();
     }
@@ -71,9 +59,7 @@ protected:
         vx::ReportManager::SetBatchQueuedHook(nullptr);
         RELATE_LAST->Close();
         RELATE_FORMA1->Close();
-        DCTKILL();
-        INIMGR.Kill();
-        QDir::setCurrent(old);
+        dir.leave();
     }
 
     void addLayout(const Layout& l) {
@@ -136,8 +122,7 @@ protected:
         return found ? *found : PdfWord{};
     }
 
-    QTemporaryDir dir;
-    QString old;
+    vexlo::test::ProgramDir dir;
     vx::eng::test::Harness h;
     int printed = 0;
 };

@@ -12,6 +12,7 @@
 #include <set>
 #include <vector>
 
+#include "tests/program_dir.h"
 #include "framework/classlib/errors.h"
 #include "framework/engine/harness.h"
 #include "framework/engine/message.h"
@@ -67,30 +68,15 @@ struct Printed {
 
 class Reports : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static bool once = [] {
-            vx::eng::test::Harness warm;
-            vexlo::processStart(0);
-            return true;
-        }();
-        (void)once;
-    }
+    static void SetUpTestSuite() { vexlo::test::startProgramOnce(); }
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        old = QDir::currentPath();
-        QDir::setCurrent(dir.path());
-        qputenv("VEXLO_INI_DIR", dir.path().toLocal8Bit());
-        INIMGR.Init(QStringLiteral("vexlo.INI"));
-        vexlo::initGlobals();
-        DCTINIT();
+        ASSERT_TRUE(dir.enter());
         RELATE_ANIM->SetOpenRelated();
         RELATE_ANIM->Open();
     }
     void TearDown() override {
         RELATE_ANIM->Close();
-        DCTKILL();
-        INIMGR.Kill();
-        QDir::setCurrent(old);
+        dir.leave();
     }
 
     void add(const Cert& c, const std::function<void(FRM_RECORD&)>& fill = {}) {
@@ -158,8 +144,7 @@ protected:
     }
     Printed run(void (*proc)()) { return collect(h.start(proc)); }
 
-    QTemporaryDir dir;
-    QString old;
+    vexlo::test::ProgramDir dir;
     vx::eng::test::Harness h;
     int printed = 0;
 };

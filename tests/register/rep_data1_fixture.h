@@ -9,6 +9,7 @@
 
 #include <functional>
 
+#include "tests/program_dir.h"
 #include "../platform/spreadsheet_files.h"
 #include "framework/engine/harness.h"
 #include "framework/engine/message.h"
@@ -87,22 +88,9 @@ inline std::int32_t day(int y, int m, int d) { return vx::date::fromYmd(y, m, d)
 
 class RepData1 : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static bool once = [] {
-            vx::eng::test::Harness warm;
-            vexlo::processStart(0);
-            return true;
-        }();
-        (void)once;
-    }
+    static void SetUpTestSuite() { vexlo::test::startProgramOnce(); }
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        old = QDir::currentPath();
-        QDir::setCurrent(dir.path());
-        qputenv("VEXLO_INI_DIR", dir.path().toLocal8Bit());
-        INIMGR.Init(QStringLiteral("vexlo.INI"));
-        vexlo::initGlobals();
-        DCTINIT();
+        ASSERT_TRUE(dir.enter());
         RELATE_FORMA1->SetOpenRelated();
         RELATE_FORMA1->Open();
         savedFile = dialogHooks().file;
@@ -112,9 +100,7 @@ protected:
         vx::platform::spreadsheetReleaseHook() = {};
         vx::platform::spreadsheetStartHook() = {};
         RELATE_FORMA1->Close();
-        DCTKILL();
-        INIMGR.Kill();
-        QDir::setCurrent(old);
+        dir.leave();
     }
     void add(int no, std::int32_t issued, const char* to, const char* f4 = "", const char* f32 = "") {
         ASSERT_EQ(ACCESS_FORMA1->PrimeRecord(), Benign);
@@ -130,8 +116,7 @@ protected:
     }
 
     vx::eng::test::Harness h;
-    QTemporaryDir dir;
-    QString old;
+    vexlo::test::ProgramDir dir;
     std::function<bool(const QString&, std::string&, const QString&, int)> savedFile;
 };
 
