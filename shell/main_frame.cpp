@@ -11,6 +11,7 @@
 #include "framework/engine/window.h"
 #include "shell/dictionary.h"
 #include "shell/globals.h"
+#include "shell/notices.h"
 #include "shell/procedures.h"
 #include "shell/program.h"
 #include "shell/version.h"
@@ -89,6 +90,7 @@ public:
             vx::eng::setCharSet(204);  // Cyrillic, for every font of the program
             vx::eng::setTipDisplayTime(6000);
             applyTips();
+            vexlo::showStartupNotices();  // what start-up could not show before the frame was up
         }
         return level;
     }

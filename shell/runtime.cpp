@@ -4,6 +4,7 @@
 #include "framework/classlib/procframe.h"
 #include "framework/engine/vars.h"
 #include "shell/globals.h"
+#include "shell/notices.h"
 
 vx::IniClass INIMGR;
 vx::FuzzyClass FUZZYMATCHER;
@@ -22,6 +23,7 @@ void processStart(int firstThread) {
     vars::addRecord(LAST_DESC, [] { return static_cast<void*>(static_cast<LAS_RECORD*>(&*LAS)); });
     installDictionaryHooks(firstThread);
     vx::InstallErrorDisplay(GLOBALERRORS);
+    installProfileNotices();
     vx::SetProcedureGlobals(&GLOBALERRORS, &INIMGR);
 }
 

@@ -19,6 +19,12 @@ rpt::Report loadProcedureReport(const QString& path) {
     return rpt::loadReport(path, [](std::string_view name) { return eng::vars::find(name); });
 }
 
+namespace {
+bool quickScan = true;
+}
+
+void ReportProcedure::SetQuickScan(bool on) { quickScan = on; }
+
 ReportProcedure::ReportProcedure(QString name, QString progressLayout, RelationManager& primary, rpt::Report& report)
     : primary_(primary), report_(report), name_(std::move(name)), progressLayout_(std::move(progressLayout)) {}
 
@@ -46,7 +52,7 @@ int ReportProcedure::Init() {
     THISREPORT.Init(View, primary_, progress::Percent, &progress_, Step, ProgressField);
     SetupProcess();
     InitReportAndPreview(THISREPORT, report_, Previewer, ProcedureIni(), MaximizePreview);
-    primary_.Me->SetQuickScan(true);  // the records are read front to back: read ahead
+    primary_.Me->SetQuickScan(quickScan);  // the records are read front to back: read ahead
     Help = std::make_unique<HelpClass>();
     Help->Init(*this, QString(), eng::key::F12);
     return Level::Benign;

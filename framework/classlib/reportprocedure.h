@@ -48,6 +48,10 @@ public:
     int Kill() override;
     int TakeSelected() override;
 
+    // Whether reports read their primary file with the driver's read-ahead (on; the benchmark
+    // measures both ways).
+    static void SetQuickScan(bool on);
+
     ViewClass View;
     DetailProcess THISREPORT;
     PrintPreviewClass Previewer;

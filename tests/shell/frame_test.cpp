@@ -35,6 +35,7 @@
 #include "shell/dictionary.h"
 #include "shell/globals.h"
 #include "shell/main_frame.h"
+#include "shell/notices.h"
 #include "shell/procedures.h"
 #include "shell/program.h"
 #include "shell/runtime.h"
@@ -193,6 +194,33 @@ TEST_F(Shell, TheFrameShowsTheProgramsNameAndVersionAndSupportLines) {
     a->hover();
     h.idle();
     EXPECT_EQ(w.statusText(1), QStringLiteral("Выход из программы печати ВСД"));
+}
+
+// An INI file that cannot be used is told once, in a message box when the frame is up; the
+// program goes on with its defaults.
+TEST_F(Shell, AnIniFileThatIsADirectoryIsToldOnceAndTheProgramGoesOn) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("vexlo.INI")));
+    startProgram();
+    ASSERT_NE(Window::frame(), nullptr);
+    h.idle();
+    std::vector<vx::eng::OpenDialog> shown = h.dialogs();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].title, vexlo::kProfileNoticeTitle);
+    EXPECT_TRUE(shown[0].text.contains(QStringLiteral("vexlo.INI"))) << shown[0].text.toStdString();
+    EXPECT_TRUE(shown[0].text.contains(QStringLiteral("каталог"))) << shown[0].text.toStdString();
+    EXPECT_NE(shown[0].thread, main_);  // the frame's thread was not held up by it
+    EXPECT_TRUE(shown[0].widget->isVisible());
+    ASSERT_TRUE(h.answer(vx::eng::btn::Ok));
+    // Later reads of the same file say nothing more; the frame works and ends as usual.
+    EXPECT_EQ(vx::platform::getProfileText(QStringLiteral("Main"), QStringLiteral("Maximize"), QStringLiteral("-"),
+                                           QStringLiteral("vexlo.INI")),
+              QStringLiteral("-"));
+    h.idle();
+    EXPECT_TRUE(h.dialogs().empty());
+    EXPECT_EQ(frame().title(), vexlo::frameTitle());
+    closeFrame();
+    EXPECT_TRUE(h.dialogs().empty());
+    EXPECT_TRUE(fs::is_directory(fs::path(dir.path().toStdString()) / "vexlo.INI"));
 }
 
 // ---------------------------------------------------------------- the key rebuild
