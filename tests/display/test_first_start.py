@@ -104,6 +104,14 @@ class FirstStartTest(unittest.TestCase):
             self.assertLessEqual(line[2], 198 / 25.4 * 72)
             for w, (x1, y1, x2, y2) in words:
                 self.assertTrue(0 <= x1 < x2 <= pw and 0 <= y1 < y2 <= ph, f"{w!r} at {x1},{y1},{x2},{y2} off the page {pw}x{ph}")
+            # The preview stays open after the save (maximised, over the frame's menu); its user
+            # closes it, the print ends, and the program ends through its own exit.
+            self.assertIsNotNone(s.find_window(r"^Предварительный просмотр$"))
+            s.click_control(r"^Предварительный просмотр$", "Закрыть")
+            s.wait_gone(r"^Предварительный просмотр$")
+            s.wait_gone(r"^Готовность")
+            self.assertEqual(s.quit(), 0)
+            self.assertEqual(len(s.records("FORMA1")), 1)
 
 
 def pdf_words(path):

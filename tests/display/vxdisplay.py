@@ -190,11 +190,18 @@ class Session:
             return self.proc.returncode if self.proc else None
         try:
             self.click_menu("Печать", "Выход")
-        except Exception:
-            # Fall back on the window manager's close of the frame.
+        except Exception as e:
+            # Fall back on the window manager's close of the frame, only once the frame is the
+            # active window: alt+F4 closes whatever window is active (a print preview over the
+            # frame, say), and the program would go on with no word why.
             frame = self.frame_window()
             if frame:
                 self.click(*_center(frame["client"]))
+            try:
+                self.wait_for(lambda: (self.frame_window() or {}).get("active"), timeout=3, what="the frame active")
+            except DisplayError:
+                raise DisplayError(f"the frame's exit could not be reached ({e}); the frame is not the active window:\n"
+                                   + self.describe()) from None
             self._x(["xdotool", "key", "alt+F4"])
         try:
             rc = self.proc.wait(timeout=timeout)

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTest>
 #include <QFile>
 #include <QApplication>
 #include <QMainWindow>
@@ -206,6 +209,43 @@ TEST_F(Exit, ARegisterAndAPrintInItsPreviewCloseWithoutAQuestion) {
     EXPECT_FALSE(vx::eng::threadAlive(print));
     EXPECT_FALSE(vx::eng::threadAlive(reg));
     for (const char* s : {"Main", "BrowseForma_1", "UpdateForma_1", "Print_F1_1", "_PreviewWindow_"}) EXPECT_FALSE(ini(s).empty()) << s;
+    EXPECT_EQ(certificates(), std::vector<int>{7});
+    for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
+}
+
+// A print whose preview saved a PDF (Ctrl+S, a file name, Return) still closes with the program.
+TEST_F(Exit, APrintThatSavedAPdfFromItsPreviewClosesWithTheProgram) {
+    data(true);
+    startProgram();
+    const int reg = fromMenu(feq::FORMA1);
+    h.click("?BUTTON12");
+    const int print = vx::eng::threads().back();
+    ASSERT_NE(print, reg);
+    vx::rpt::PrintPreview* preview = nullptr;
+    ASSERT_TRUE(h.waitFor([&preview] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* p = qobject_cast<vx::rpt::PrintPreview*>(w); p && p->isVisible()) preview = p;
+        return preview != nullptr;
+    }));
+    preview->activateWindow();
+    QApplication::setActiveWindow(preview);
+    QTest::keyClick(preview, Qt::Key_S, Qt::ControlModifier);
+    h.idle();
+    auto* dlg = preview->findChild<QFileDialog*>(QStringLiteral("pdfFileDialog"));
+    ASSERT_NE(dlg, nullptr);
+    ASSERT_TRUE(dlg->isVisible());
+    auto* name = dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(name, nullptr);
+    const QString pdf = dir.filePath(QStringLiteral("front.pdf"));
+    QTest::keyClicks(name, pdf);
+    QTest::keyClick(name, Qt::Key_Return);
+    h.idle();
+    ASSERT_TRUE(QFile::exists(pdf));
+    exitProgram(false);
+    ASSERT_TRUE(h.waitEnd(main_));
+    EXPECT_TRUE(h.dialogs().empty());
+    EXPECT_FALSE(vx::eng::threadAlive(print));
+    EXPECT_FALSE(vx::eng::threadAlive(reg));
     EXPECT_EQ(certificates(), std::vector<int>{7});
     for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
 }
