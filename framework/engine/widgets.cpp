@@ -35,6 +35,8 @@ Align alignOf(QChar c) {
     default: return Align::Left;
     }
 }
+}  // namespace
+
 Qt::Alignment qtAlign(Align a) {
     switch (a) {
     case Align::Right: case Align::Decimal: return Qt::AlignRight | Qt::AlignVCenter;
@@ -42,7 +44,6 @@ Qt::Alignment qtAlign(Align a) {
     default: return Qt::AlignLeft | Qt::AlignVCenter;
     }
 }
-}  // namespace
 
 // Grammar of one column: width, alignment [(offset)], then any of: '~header~' [alignment
 // [(offset)]], '@picture@', '#n#' (field number), modifier letters ('|' right border, '_', 'M'

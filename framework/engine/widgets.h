@@ -13,9 +13,13 @@
 
 #include "framework/types/decimal.h"
 #include "framework/types/picture.h"
+#include "layout.h"
 #include "window.h"
 
 namespace vx::eng::detail {
+
+// The Qt alignment of a control's or a column's text alignment, centred vertically.
+Qt::Alignment qtAlign(Align a);
 
 // A spin box over exact decimals: steps such as 0.1 without binary rounding; stepping stays in
 // the range, a value typed or stored outside it is shown as it is.

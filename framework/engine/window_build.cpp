@@ -3,6 +3,8 @@
 
 namespace vx::eng {
 
+using detail::qtAlign;
+
 namespace {
 
 class Line : public QWidget {
@@ -94,13 +96,6 @@ protected:
     }
 };
 
-Qt::Alignment qtAlign(Align a) {
-    switch (a) {
-    case Align::Right: case Align::Decimal: return Qt::AlignRight | Qt::AlignVCenter;
-    case Align::Center: return Qt::AlignHCenter | Qt::AlignVCenter;
-    default: return Qt::AlignLeft | Qt::AlignVCenter;
-    }
-}
 
 }  // namespace
 

@@ -225,6 +225,16 @@ struct File::Impl {
     int fileFd(std::uint32_t i) const { return i == 0 ? fd : keys[i - 1]->fd; }
 
     void recoverLocked();
+    // recoverLocked() with the write lock the caller has just taken, released however it ends.
+    void recoverUnderWriteLock() {
+        try {
+            recoverLocked();
+        } catch (...) {
+            unlock(fd, kLockWrite);
+            throw;
+        }
+        unlock(fd, kLockWrite);
+    }
 
     void bumpCounter();
 

@@ -138,13 +138,7 @@ void File::Impl::waitForCommit() {
             return;
         }
         if (fdWritable && tryLock(fd, F_WRLCK, kLockWrite)) {
-            try {
-                recoverLocked();
-            } catch (...) {
-                unlock(fd, kLockWrite);
-                throw;
-            }
-            unlock(fd, kLockWrite);
+            recoverUnderWriteLock();
             return;
         }
         if (std::chrono::steady_clock::now() >= deadline) fail(FileLocked, "a commit did not finish in time");
@@ -189,13 +183,7 @@ void File::Impl::openFilesOrThrow(int openMode, bool checkKeys) {
     if (!ok) fail(AccessDenied, dp + " is in use by another program");
     writable = wantWrite;
     if (fdWritable && journalValid() && tryLock(fd, F_WRLCK, kLockWrite)) {
-        try {
-            recoverLocked();
-        } catch (...) {
-            unlock(fd, kLockWrite);
-            throw;
-        }
-        unlock(fd, kLockWrite);
+        recoverUnderWriteLock();
     }
     if (wantWrite && fdWritable) addChecksums();
     viewValid = false;
