@@ -251,6 +251,8 @@ struct WindowImpl : QObject {
     void activeMsg(bool active);
     void setBlocked(bool on);
     void closeNow();
+    void requestClose();
+    bool closeAsked() const;  // a close request waits or is being answered
     void defaultAction();
     void onFocusIn(Control& c, Qt::FocusReason reason);
     bool onKey(Control* c, QKeyEvent* e);

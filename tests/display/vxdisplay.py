@@ -371,6 +371,22 @@ class Session:
         self.click(sx + sw // 2, sy + sh // 2, button, double)
         return c
 
+    def click_control_until(self, win_re, name, done, what, timeout=10, again=3):
+        """Clicks a control until done() holds: a click that came before its window took input
+        is lost, so it is repeated (every `again` seconds) while the control is still there."""
+        end = time.time() + timeout
+        while True:
+            self.click_control(win_re, name)
+            try:
+                return self.wait_for(done, timeout=min(again, max(end - time.time(), 0.1)), what=what)
+            except DisplayError:
+                if time.time() >= end:
+                    raise
+                try:
+                    self.control(win_re, name, timeout=0.5)
+                except DisplayError:  # gone meanwhile: wait for the rest
+                    return self.wait_for(done, timeout=max(end - time.time(), 0.1), what=what)
+
     def drag(self, x1, y1, x2, y2, steps=8):
         """Presses the left button at (x1, y1), moves to (x2, y2) in steps, releases it."""
         self.move(x1, y1)
@@ -464,6 +480,30 @@ class Session:
     def keys(self, combo):
         """One chord: s.keys('ctrl+s')."""
         self.key(combo)
+
+    def active_xid(self):
+        """The X window the window manager has made active (its client window), or None."""
+        out = self._x(["xdotool", "getactivewindow"], check=False).strip()
+        return int(out) if out.isdigit() else None
+
+    def close_by_key(self, title_re):
+        """The window manager's close key (alt+F4) for a top-level window, once that window is the
+        active one: the key closes the active window, and nothing else must get it. The chord goes
+        through XTest only: xdotool's --window sends each key event as XSendEvent once the focus
+        is elsewhere (the question that the close opens takes it between press and release), and
+        the X server then keeps the other keys held down, repeating alt+F4 on every window that
+        gets the focus."""
+        w = self.wait_window(title_re)
+
+        def active():
+            win = self.find_window(title_re)
+            return win and win.get("active") and (w.get("xid") is None or self.active_xid() == w["xid"])
+
+        if not active():
+            x, y, fw, fh = w["frame"]
+            self.click(x + fw // 2, max(y, 0) + 6)  # its title bar
+        self.wait_for(active, what=f"/{title_re}/ to be the active window")
+        self.key("alt+F4")
 
     def type(self, text, delay=40):
         """Types text with real key events; Cyrillic goes through the "ru" layout."""
