@@ -228,6 +228,7 @@ struct WindowImpl : QObject {
     void applyFont(Control& c);
     void applyColors(Control& c);
     void applyState(Control& c);
+    void nameForReaders(Control& c);
     void applyVisibility();
     void applyAlignment(Control& c);
     void restack();
