@@ -2,9 +2,9 @@
 // WINDOWRESIZECLASS: re-lays a resizable window's controls when the window's size changes.
 //
 // Init(strategy, setMinimum, setMaximum) records the window's client size and every control's
-// position and size as opened (dialog units, relative to the control's parent); with setMinimum
-// the opened size becomes the window's minimum size, with setMaximum its maximum. Then
-// SetParentDefaults gives every control the window strategy's default.
+// position and size as opened (dialog units, window-relative); with setMinimum the opened size
+// becomes the window's minimum size, with setMaximum its maximum. Then SetParentDefaults finds
+// every control's parent (below) and gives it the window strategy's default.
 //
 // Window strategies (the first value of Init):
 //   0 Resize   lists, text boxes, sheets, groups, panels, boxes, regions and images stretch in
