@@ -9,8 +9,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <map>
-#include <set>
 #include <string>
 
 #include "framework/engine/harness.h"
@@ -19,6 +17,7 @@
 #include "shell/globals.h"
 #include "shell/procedures.h"
 #include "shell/runtime.h"
+#include "controls_apart.h"
 #include "text_fit.h"
 
 namespace {
@@ -499,30 +498,8 @@ TEST_F(Register, NoControlsOverlapAtAnySizeFromTheSmallestToMaximised) {
     data({"Альфа"}, {{5, "Альфа", 80000, 0, "a"}}, {{5, "Мурка"}});
     const int t = open();
     vx::eng::Window& win = h->win();
-    QWidget* content = win.widget();
-    struct Shown {
-        int feq;
-        QRect r;
-    };
-    const auto shown = [&] {
-        std::vector<Shown> out;
-        for (int feq : win.controls()) {
-            vx::eng::Control* ctl = win.control(feq);
-            if (!ctl || !ctl->widget || !ctl->widget->isVisible() || ctl->type == vx::eng::CType::Tab) continue;
-            if (!content->isAncestorOf(ctl->widget)) continue;  // menus, toolbars
-            out.push_back({feq, QRect(ctl->widget->mapTo(content, QPoint(0, 0)), ctl->widget->size())});
-        }
-        return out;
-    };
-    // As opened: which control lies inside which, which pairs lie apart.
-    std::set<std::pair<int, int>> inside, apart;
-    for (const Shown& a : shown())
-        for (const Shown& b : shown()) {
-            if (a.feq == b.feq) continue;
-            if (a.r.contains(b.r)) inside.insert({a.feq, b.feq});
-            else if (a.feq < b.feq && !a.r.intersects(b.r)) apart.insert({a.feq, b.feq});
-        }
-    ASSERT_FALSE(apart.empty());
+    const vx::eng::test::ControlsApart layout(win);
+    ASSERT_FALSE(layout.empty());
     struct Size {
         int w, h;  // dialog units; 0: maximised
     };
@@ -540,20 +517,7 @@ TEST_F(Register, NoControlsOverlapAtAnySizeFromTheSmallestToMaximised) {
             EXPECT_EQ(win.width(), s.w);
             EXPECT_EQ(win.height(), s.h);
         }
-        const std::vector<Shown> now = shown();
-        std::map<int, QRect> at;
-        for (const Shown& c : now) {
-            at[c.feq] = c.r;
-            EXPECT_TRUE(content->rect().contains(c.r)) << h->control(c.feq)->desc->name << " outside the window";
-        }
-        for (const auto& [a, b] : inside)
-            if (at.count(a) && at.count(b)) {
-                EXPECT_TRUE(at[a].contains(at[b])) << h->control(b)->desc->name << " out of " << h->control(a)->desc->name;
-            }
-        for (const auto& [a, b] : apart)
-            if (at.count(a) && at.count(b)) {
-                EXPECT_FALSE(at[a].intersects(at[b])) << h->control(a)->desc->name << " over " << h->control(b)->desc->name;
-            }
+        for (const std::string& fault : layout.faults()) ADD_FAILURE() << fault;
         for (const std::string& cut : vx::eng::test::cutTexts(win)) ADD_FAILURE() << cut;
     }
     h->target(t);
