@@ -139,7 +139,8 @@ void WindowResizeClass::Init(WindowManager& wm, int strategy, bool setMinimum, b
         it.y = w.propInt(feq, Prop::Y);
         it.w = w.propInt(feq, Prop::Width);
         it.h = w.propInt(feq, Prop::Height);
-        it.container = isContainer(c->type);
+        it.picture = c->type == CType::Image;
+        it.container = isContainer(c->type) || it.picture;
         items_[feq] = it;
     }
     if (QWidget* o = w.outer()) {
@@ -158,7 +159,7 @@ void WindowResizeClass::Kill() {
 void WindowResizeClass::SetParentDefaults() {
     if (!wm_ || !wm_->WindowPtr()) return;
     eng::Window& w = wm_->Win();
-    // Each control's parent: the smallest container that holds it as opened (of two alike, the
+    // Each control's parent: the smallest container or picture that holds it as opened (of two alike, the
     // one declared first).
     const auto area = [](const Item& i) { return static_cast<long>(i.w) * i.h; };
     for (auto& [feq, it] : items_) {
@@ -233,7 +234,7 @@ bool WindowResizeClass::stretches(int feq, bool horizontal) const {
     case ResizeStrategy::Grow: on = true; break;
     default: break;
     }
-    if (!on || !it.container) return on;
+    if (!on || !it.container || it.picture) return on;
     // A container stretches only as far as something inside it can.
     bool any = false, holds = false;
     for (const auto& [cf, c] : items_) {
@@ -252,6 +253,31 @@ void WindowResizeClass::layChildren(int parent, const Box& was, const Box& now, 
     for (const auto& [feq, it] : items_)
         if (it.parent == parent) kids.push_back(feq);
     if (kids.empty()) return;
+    if (parent != 0 && items_.at(parent).picture) {
+        // What lies on a picture keeps its place on it as the picture is drawn larger or smaller.
+        const auto follow = [](int a, int len, int rule, bool elastic, int from, int fromLen, int to, int toLen, int& outA, int& outLen) {
+            const auto at = [&](double v) { return to + (fromLen > 0 ? (v - from) * toLen / fromLen : 0.0); };
+            if (elastic) {
+                outA = static_cast<int>(std::lround(at(a)));
+                outLen = std::max(1, static_cast<int>(std::lround(at(a + len))) - outA);
+                return;
+            }
+            double start = at(a);
+            if (rule == PositionStrategy::Far) start = at(a + len) - len;
+            else if (rule == PositionStrategy::Centre) start = at(a + len / 2.0) - len / 2.0;
+            outA = static_cast<int>(std::lround(start));
+            outLen = len;
+        };
+        for (int feq : kids) {
+            const Item& it = items_.at(feq);
+            Box b;
+            follow(it.x, it.w, (it.positional >> 8) & 0xFF, stretches(feq, true), was.x, was.w, now.x, now.w, b.x, b.w);
+            follow(it.y, it.h, it.positional & 0xFF, stretches(feq, false), was.y, was.h, now.y, now.h, b.y, b.h);
+            out[feq] = b;
+            if (it.container) layChildren(feq, Box{it.x, it.y, it.w, it.h}, b, out);
+        }
+        return;
+    }
     bool band = false;
     if (parent != 0 && wm_ && wm_->WindowPtr()) {
         const auto t = static_cast<CType>(wm_->Win().propInt(parent, Prop::Type));

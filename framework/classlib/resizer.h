@@ -14,8 +14,9 @@
 //   other      nothing moves
 //
 // How Resize and Spread re-lay (Surface scales everything and needs no more). Every control
-// belongs to the smallest sheet, group, option, panel or region that holds it as opened, else to
-// the window, and is laid out inside its parent's new rectangle. Along each axis the parent's
+// belongs to the smallest sheet, group, option, panel, region or picture that holds it as opened,
+// else to the window, and is laid out inside its parent's new rectangle; what lies on a picture
+// (the lines of a blank) keeps its place on it proportionally, as the picture is drawn. Along each axis the parent's
 // extent is cut at the controls' edges into spans; a span under a control that keeps its size is
 // never squeezed, and the change of the parent's size goes to the spans under stretching controls
 // (when the window shrinks, to the empty room between controls too; when nothing stretches, to the
@@ -93,6 +94,7 @@ private:
         int positional = 0, resize = 0;
         bool growW = false, growH = false;  // the window strategy's default for this control
         bool container = false;
+        bool picture = false;               // an image: what lies on it follows it proportionally
         int parent = 0;                     // 0: the window
     };
     struct Box {

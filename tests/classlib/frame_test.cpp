@@ -366,6 +366,36 @@ TEST_F(Highlight, ResizerStrategies) {
     }
 }
 
+TEST_F(Highlight, WhatLiesOnAPictureKeepsItsPlaceOnIt) {
+    // resizer_picture.lay is 200 x 100: the picture at 10, 10, 180, 80 takes all the growth to
+    // 400 x 200; the button at 100, 50 on it stays at the same place of the picture.
+    QRect pic, on;
+    const int t = h.start([&] {
+        WindowManager wm;
+        wm.Init();
+        wm.Open(QStringLiteral(":/classlib/resizer_picture.lay"));
+        WindowResizeClass r;
+        r.Init(wm, AppStrategy::Resize);
+        wm.Win().setSize(400, 200);
+        r.Resize();
+        const auto rect = [&](const char* name) {
+            const int feq = wm.Win().feq(name);
+            return QRect(wm.Win().propInt(feq, Prop::X), wm.Win().propInt(feq, Prop::Y), wm.Win().propInt(feq, Prop::Width),
+                         wm.Win().propInt(feq, Prop::Height));
+        };
+        pic = rect("?PIC");
+        on = rect("?ON");
+    });
+    ASSERT_TRUE(h.waitEnd(t));
+    EXPECT_NEAR(pic.x(), 10, 1);
+    EXPECT_NEAR(pic.width(), 380, 1);
+    EXPECT_NEAR(pic.height(), 180, 1);
+    EXPECT_NEAR(on.x(), 200, 1);
+    EXPECT_NEAR(on.y(), 100, 1);
+    EXPECT_NEAR(on.width(), 40, 1);
+    EXPECT_NEAR(on.height(), 14, 1);
+}
+
 // ---------------------------------------------------------------- help
 
 class HelpKeys : public WmTest {
