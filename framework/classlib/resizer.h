@@ -16,16 +16,17 @@
 // How Resize and Spread re-lay (Surface scales everything and needs no more). Every control
 // belongs to the smallest sheet, group, option, panel, region or picture that holds it as opened,
 // else to the window, and is laid out inside its parent's new rectangle; what lies on a picture
-// (the lines of a blank) keeps its place on it proportionally, as the picture is drawn. Along each axis the parent's
-// extent is cut at the controls' edges into spans; a span under a control that keeps its size is
-// never squeezed, and the change of the parent's size goes to the spans under stretching controls
-// (when the window shrinks, to the empty room between controls too; when nothing stretches, to the
-// empty room alone). Across the parent one horizontal cut serves every control; downwards every
-// column of controls that overlap across has a cut of its own, so the list on the left and the
-// sheet on the right share out their heights independently. The band above a sheet's or group's
-// first control (its tabs, its caption) keeps its height. A container stretches on an axis only
-// when something inside it can stretch there. The spans keep their order, so controls that lay
-// apart as opened never overlap, at whatever size the window has room for its fixed-size controls.
+// (the lines of a blank) keeps its place on it proportionally, as the picture is drawn. Along
+// each axis the parent's extent is cut at the controls' edges into spans; a span under a control
+// that keeps its size is never squeezed, and the change of the parent's size goes to the spans
+// under stretching controls (when the window shrinks, to the empty room between controls too;
+// when nothing stretches, to the empty room alone). Across the parent one horizontal cut serves
+// every control; downwards every column of controls that overlap across has a cut of its own, so
+// the list on the left and the sheet on the right share out their heights independently. The
+// band above a sheet's or group's first control (its tabs, its caption) keeps its height. A
+// container stretches on an axis only when something inside it can stretch there. The spans keep
+// their order, so controls that lay apart as opened never overlap, at whatever size the window
+// has room for its fixed-size controls.
 //
 // Per-control strategies (SetStrategy(control, positional, resize)) refine this. The positional
 // strategy holds the horizontal rule in its high byte and the vertical rule in its low byte
