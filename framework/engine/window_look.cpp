@@ -197,11 +197,20 @@ void WindowImpl::applyAlignment(Control& c) {
 
 // Qt stacks siblings in creation order; sheets, groups, panels, boxes and pictures are lowered
 // beneath the other controls (keeping their own order), so that a list declared before the sheet
-// it sits on stays visible and takes its clicks. Control numbers do not change.
+// it sits on stays visible and takes its clicks. Fixed texts that paint no background of their
+// own (the captions under the lines of a blank) are raised above the rest: a line whose font
+// makes it taller than its place never covers the caption beside it, and the caption lets the
+// mouse through to the line. Control numbers do not change.
 void WindowImpl::restack() {
     for (int i = static_cast<int>(ctls.size()) - 1; i >= 0; --i) {
         Control& c = ctls[i];
         if (c.widget && isBackground(c.type) && c.widget->parentWidget() == content.data()) c.widget->lower();
+    }
+    for (Control& c : ctls) {
+        if (!c.widget || (c.type != CType::Prompt && c.type != CType::String) || c.widget->parentWidget() != content.data())
+            continue;
+        if (c.widget->autoFillBackground() || !c.widget->testAttribute(Qt::WA_TransparentForMouseEvents)) continue;
+        c.widget->raise();
     }
 }
 

@@ -281,10 +281,10 @@ TEST_F(Highlight, PlainListIsNotHighlightedADropListIs) {
 TEST_F(Highlight, AResizeKeepsItAndAHiddenControlLosesIt) {
     open();
     h.select(NAME);
-    const int x0 = h.prop(NAME, Prop::X).toInt();
+    const int w0 = h.prop(NAME, Prop::Width).toInt();
     h.window()->setSize(400, 200);
     h.idle();
-    EXPECT_GT(h.prop(NAME, Prop::X).toInt(), x0);  // the controls were re-laid
+    EXPECT_GT(h.prop(NAME, Prop::Width).toInt(), w0);  // the controls were re-laid
     EXPECT_EQ(bg(NAME), FocusHighlight::kColor);
     EXPECT_EQ(style(NAME), 700);
     EXPECT_EQ(form->Highlight.Control(), NAME);
@@ -322,42 +322,78 @@ TEST(FocusHighlightOptions, TheFrameSkipsToolbarAndNavigationButtons) {
 }
 
 TEST_F(Highlight, ResizerStrategies) {
-    // wmform.lay is 200 x 100; the window grows by 200 x 100.
+    // resizer.lay is 200 x 100 and grows by 200 x 100 (or shrinks to 150 x 60). ?GROWS, a list at
+    // 10, 10, 80, 60, takes the growth across; ?ALONE, a button at 120, 40, 40, 14, is alone in its
+    // column, so the room above and below it takes the change downwards as the rules let it.
     struct Case {
-        int positional, resize;
-        int x, y, w, hh;  // NAME is at 40, 18, 100, 10
+        int positional, resize, w, h;
+        int x, y, cw, ch;  // ?ALONE afterwards
     };
     const Case cases[] = {
-        {0x0000, 0, 80, 36, 200, 10},   // default: proportional, an entry grows in width
-        {0x1010, 0, 40, 18, 200, 10},   // locked position
-        {0x0202, 0, 140, 118, 200, 10}, // fixed to the far edges (and wider)
-        {0x0002, 0, 80, 118, 200, 10},  // horizontal default, vertical far
-        {0x1010, 3, 40, 18, 300, 110},  // grows by the window's growth
-        {0x0101, 1, 40, 18, 100, 10},   // nearest edges, locked size
+        {0x0000, 0, 400, 200, 320, 87, 40, 14},   // default: the room above and below share the growth
+        {0x0010, 0, 400, 200, 320, 40, 40, 14},   // locked: the room above it keeps its height
+        {0x0002, 0, 400, 200, 320, 140, 40, 14},  // far: the room below it keeps its height
+        {0x0001, 0, 400, 200, 320, 40, 40, 14},   // nearest: the top edge is nearer
+        {0x0004, 0, 400, 200, 320, 87, 40, 14},   // centre
+        {0x0000, 3, 400, 200, 253, 40, 107, 114}, // grows: the button stretches with the list
+        {0x0000, 0, 150, 60, 83, 21, 40, 14},     // smaller: the list and the empty room give way
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.positional * 10 + c.resize);
-        int x = 0, y = 0, w = 0, hh = 0;
+        SCOPED_TRACE(std::to_string(c.positional) + "/" + std::to_string(c.resize) + " at " + std::to_string(c.w));
+        int x = 0, y = 0, w = 0, hh = 0, lw = 0;
         const int t = h.start([&] {
             WindowManager wm;
             wm.Init();
-            wm.Open(QStringLiteral(":/classlib/wmform.lay"));
+            wm.Open(QStringLiteral(":/classlib/resizer.lay"));
+            const int alone = wm.Win().feq("?ALONE"), grows = wm.Win().feq("?GROWS");
             WindowResizeClass r;
             r.Init(wm, AppStrategy::Resize);
-            r.SetStrategy(NAME, c.positional, c.resize);
-            wm.Win().setSize(400, 200);
+            r.SetStrategy(alone, c.positional, c.resize);
+            wm.Win().setSize(c.w, c.h);
             r.Resize();
-            x = wm.Win().propInt(NAME, Prop::X);
-            y = wm.Win().propInt(NAME, Prop::Y);
-            w = wm.Win().propInt(NAME, Prop::Width);
-            hh = wm.Win().propInt(NAME, Prop::Height);
+            x = wm.Win().propInt(alone, Prop::X);
+            y = wm.Win().propInt(alone, Prop::Y);
+            w = wm.Win().propInt(alone, Prop::Width);
+            hh = wm.Win().propInt(alone, Prop::Height);
+            lw = wm.Win().propInt(grows, Prop::Width);
         });
         ASSERT_TRUE(h.waitEnd(t));
         EXPECT_NEAR(x, c.x, 1);
         EXPECT_NEAR(y, c.y, 1);
-        EXPECT_NEAR(w, c.w, 1);
-        EXPECT_NEAR(hh, c.hh, 1);
+        EXPECT_NEAR(w, c.cw, 1);
+        EXPECT_NEAR(hh, c.ch, 1);
+        EXPECT_LE(10 + lw, x);  // never over the list
     }
+}
+
+TEST_F(Highlight, WhatLiesOnAPictureKeepsItsPlaceOnIt) {
+    // resizer_picture.lay is 200 x 100: the picture at 10, 10, 180, 80 takes all the growth to
+    // 400 x 200; the button at 100, 50 on it stays at the same place of the picture.
+    QRect pic, on;
+    const int t = h.start([&] {
+        WindowManager wm;
+        wm.Init();
+        wm.Open(QStringLiteral(":/classlib/resizer_picture.lay"));
+        WindowResizeClass r;
+        r.Init(wm, AppStrategy::Resize);
+        wm.Win().setSize(400, 200);
+        r.Resize();
+        const auto rect = [&](const char* name) {
+            const int feq = wm.Win().feq(name);
+            return QRect(wm.Win().propInt(feq, Prop::X), wm.Win().propInt(feq, Prop::Y), wm.Win().propInt(feq, Prop::Width),
+                         wm.Win().propInt(feq, Prop::Height));
+        };
+        pic = rect("?PIC");
+        on = rect("?ON");
+    });
+    ASSERT_TRUE(h.waitEnd(t));
+    EXPECT_NEAR(pic.x(), 10, 1);
+    EXPECT_NEAR(pic.width(), 380, 1);
+    EXPECT_NEAR(pic.height(), 180, 1);
+    EXPECT_NEAR(on.x(), 200, 1);
+    EXPECT_NEAR(on.y(), 100, 1);
+    EXPECT_NEAR(on.width(), 40, 1);
+    EXPECT_NEAR(on.height(), 14, 1);
 }
 
 // ---------------------------------------------------------------- help

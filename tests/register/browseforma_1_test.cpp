@@ -17,6 +17,8 @@
 #include "shell/globals.h"
 #include "shell/procedures.h"
 #include "shell/runtime.h"
+#include "controls_apart.h"
+#include "text_fit.h"
 
 namespace {
 
@@ -487,4 +489,38 @@ TEST_F(Register, ListsShowWhatAnotherProgramWroteWhenTheyReload) {
         h->win().close();
         ASSERT_TRUE(h->waitEnd(t));
     }
+}
+
+// The register resized from its smallest size to the largest (maximised as well): every visible
+// control stays inside the window, controls that lay apart as opened never overlap, what lay
+// inside a sheet or group stays inside it, and no caption or text is cut.
+TEST_F(Register, NoControlsOverlapAtAnySizeFromTheSmallestToMaximised) {
+    data({"Альфа"}, {{5, "Альфа", 80000, 0, "a"}}, {{5, "Мурка"}});
+    const int t = open();
+    vx::eng::Window& win = h->win();
+    const vx::eng::test::ControlsApart layout(win);
+    ASSERT_FALSE(layout.empty());
+    struct Size {
+        int w, h;  // dialog units; 0: maximised
+    };
+    const Size sizes[] = {{500, 250}, {500, 342}, {640, 250}, {520, 280}, {541, 322}, {580, 300}, {610, 330}, {640, 342}, {0, 0}};
+    for (const Size& s : sizes) {
+        SCOPED_TRACE(s.w ? std::to_string(s.w) + " x " + std::to_string(s.h) : std::string("maximised"));
+        if (s.w) {
+            win.setMaximized(false);
+            win.setSize(s.w, s.h);
+        } else {
+            win.setMaximized(true);
+        }
+        h->idle();
+        if (s.w) {
+            EXPECT_EQ(win.width(), s.w);
+            EXPECT_EQ(win.height(), s.h);
+        }
+        for (const std::string& fault : layout.faults()) ADD_FAILURE() << fault;
+        for (const std::string& cut : vx::eng::test::cutTexts(win)) ADD_FAILURE() << cut;
+    }
+    h->target(t);
+    h->win().close();
+    ASSERT_TRUE(h->waitEnd(t));
 }

@@ -22,6 +22,7 @@
 #include "shell/dictionary.h"
 #include "shell/procedures.h"
 #include "shell/runtime.h"
+#include "controls_apart.h"
 
 namespace {
 
@@ -532,6 +533,36 @@ TEST_F(Forms, CounterpartyControlsFollowTheWindowInPlaceAndSize) {
     h.click(agent::CANCEL);
     ASSERT_TRUE(ended(th));
     EXPECT_EQ(response, vx::Response::Cancelled);
+}
+
+// Both forms are resizable, from the size they open with upwards: whatever the size, their
+// controls stay apart and inside the window.
+TEST_F(Forms, ResizedFormsKeepTheirControlsApart) {
+    sample();
+    struct Case {
+        const char* what;
+        void (*form)();
+        int cancel;
+        std::function<void()> prepare;
+    };
+    const Case cases[] = {{"animal row", UPDATEANIM, anim::CANCEL, [] { chooseAnimal(120, 1); }},
+                          {"counterparty", UPDATEAGENT, agent::CANCEL, [] { chooseAgent(2); }}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int th = call(c.form, vx::Request::Change, c.prepare);
+        eng::Window& win = h.win();
+        const eng::test::ControlsApart layout(win);
+        ASSERT_FALSE(layout.empty());
+        const int w0 = win.width(), h0 = win.height();
+        for (const auto& [w, hh] : {std::pair{w0 + 40, h0}, {w0, h0 + 60}, {w0 * 3 / 2, h0 * 3 / 2}, {w0 * 2, h0 + 20}}) {
+            SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(hh));
+            win.setSize(w, hh);
+            h.idle();
+            for (const std::string& fault : layout.faults()) ADD_FAILURE() << fault;
+        }
+        h.click(c.cancel);
+        ASSERT_TRUE(ended(th));
+    }
 }
 
 }  // namespace

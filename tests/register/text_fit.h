@@ -1,7 +1,9 @@
 #pragma once
 // Whether the texts of a window's controls are shown whole. A text is cut when its ink, drawn by
 // the control itself in its own box, covers less than the same text drawn by the same control in a
-// box made larger on every side: the control's own painting decides, whatever its kind.
+// box made larger on every side: the control's own painting decides, whatever its kind. A fixed
+// text (a caption) is also cut when a neighbour covers part of its ink: the window as drawn, with
+// the caption and without it, must differ at every pixel of the caption's own ink.
 //
 // Each text is put into the widget for the measurement only (signals blocked) and the widget's own
 // text, size and current item are put back afterwards.
@@ -18,6 +20,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -37,6 +40,47 @@ inline QRect inkOf(QWidget* w, const std::function<void(bool withText)>& show) {
         for (int x = 0; x < std::min(empty.width(), full.width()); ++x)
             if (empty.pixel(x, y) != full.pixel(x, y)) box |= QRect(x, y, 1, 1);
     return box;
+}
+
+// The pixels of a fixed text's ink that the window does not show: drawn by the label alone, then
+// as the window draws that place with everything around it, with the text and without it.
+inline QString coveredBy(QLabel* l) {
+    QWidget* top = l->window();
+    const QString own = l->text();
+    const auto grabs = [&](QWidget* w, const QRect& r) {
+        l->setText(QString());
+        const QImage empty = w->grab(r).toImage().convertToFormat(QImage::Format_RGB32);
+        l->setText(own);
+        const QImage full = w->grab(r).toImage().convertToFormat(QImage::Format_RGB32);
+        return std::pair<QImage, QImage>(empty, full);
+    };
+    const auto [alone0, alone1] = grabs(l, l->rect());
+    const QRect place(l->mapTo(top, QPoint(0, 0)), l->size());
+    const auto [shown0, shown1] = grabs(top, place);
+    std::vector<QWidget*> above;
+    bool past = false;
+    for (QObject* o : l->parentWidget()->children()) {
+        auto* k = qobject_cast<QWidget*>(o);
+        if (past && k && k->isVisible()) above.push_back(k);
+        past = past || o == l;
+    }
+    int ink = 0, hidden = 0;
+    for (int y = 0; y < std::min(alone0.height(), shown0.height()); ++y)
+        for (int x = 0; x < std::min(alone0.width(), shown0.width()); ++x) {
+            if (alone0.pixel(x, y) == alone1.pixel(x, y)) continue;
+            ++ink;
+            // Unchanged where the window shows it, under a neighbour stacked above the caption
+            // (not merely ink of the caption's colour over a picture of the same colour).
+            if (shown0.pixel(x, y) != shown1.pixel(x, y)) continue;
+            const QPoint at = l->mapTo(l->parentWidget(), QPoint(x, y));
+            for (QWidget* k : above)
+                if (k->geometry().contains(at)) {
+                    ++hidden;
+                    break;
+                }
+        }
+    if (hidden == 0) return {};
+    return QStringLiteral("%1 of its %2 ink pixels covered by a neighbour").arg(hidden).arg(ink);
 }
 
 // The ink's width and height in the widget's own box and in a box `grow` pixels larger on every
@@ -100,6 +144,7 @@ inline std::vector<std::string> cutTexts(Window& win, int feq) {
         const QString own = l->text();
         if (!own.isEmpty()) note(own, cutBy(w, grow, [&](bool on) { l->setText(on ? own : QString()); }));
         l->setText(own);
+        if (!own.isEmpty()) note(own, coveredBy(l));
     } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
         const QString own = b->text();
         if (!own.isEmpty()) note(own, cutBy(w, grow, [&](bool on) { b->setText(on ? own : QString()); }));
