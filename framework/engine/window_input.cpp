@@ -300,7 +300,7 @@ bool WindowImpl::onKey(Control* c, QKeyEvent* e) {
     if (c && c->imm && (c->type == CType::Entry || c->type == CType::Text) && !c->readOnly &&
         (code & ~key::Shift) != key::Tab) {
         immEvent(*c, code, ch);
-        return false;
+        if (code != key::Enter) return false;  // Enter still presses the default button
     }
     if (c && c->type == CType::List && c->imm) {
         int e2 = 0;
