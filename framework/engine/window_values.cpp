@@ -279,12 +279,11 @@ QString WindowImpl::allowed(const Control& c) const {
         for (qsizetype i = 0; i < c.refusedChars.size(); ++i) {
             QString one(c.refusedChars.at(i));
             if (c.refusedChars.at(i).isHighSurrogate() && i + 1 < c.refusedChars.size()) one += c.refusedChars.at(++i);
-            l << QStringLiteral("«") + one + QStringLiteral("»");
+            l << one;
         }
-        return (l.size() == 1 ? QStringLiteral("Знак %1 в этом поле не сохраняется")
-                              : QStringLiteral("Знаки %1 в этом поле не сохраняются"))
-                   .arg(l.join(QStringLiteral(", "))) +
-               QStringLiteral(": уберите или замените их.");
+        return l.size() == 1 ? QStringLiteral("Знак %1 в этом поле не сохраняется: уберите или замените его.").arg(l[0])
+                             : QStringLiteral("Знаки %1 в этом поле не сохраняются: уберите или замените их.")
+                                   .arg(l.join(QLatin1Char(' ')));
     }
     const auto lo = dec(c.rangeLow), hi = dec(c.rangeHigh);
     if (c.refusedRange || (c.type == CType::Spin && (lo || hi))) {
