@@ -226,11 +226,12 @@ QString plain(QString s) {
     return s.trimmed();
 }
 
-// A tip that is a whole instruction names its field by its first words, up to a comma or colon.
+// A tip that is a whole instruction names its field by its first words, up to a comma, a colon or
+// a bracket.
 QString tipName(const QString& tip) {
     QString t = plain(tip);
     if (t.size() > 60) {
-        static const QRegularExpression stop(QStringLiteral("[,:;]"));
+        static const QRegularExpression stop(QStringLiteral("[,:;(]"));
         const qsizetype at = t.indexOf(stop);
         if (at >= 10) t = t.left(at).trimmed();
     }
@@ -240,8 +241,8 @@ QString tipName(const QString& tip) {
 }  // namespace
 
 // The field as the user knows it: the caption its layout names for it (a text beside it, or the
-// control that shows one), else its prompt (by name, else the prompt just before it), else the
-// words of its tip or status text, else its label.
+// control that shows one), else its prompt (by name), else the words of its tip, else the prompt
+// declared just before it, else its status text, else its label.
 QString WindowImpl::fieldName(const Control& c) const {
     if (!c.desc) return {};
     if (auto it = c.desc->extra.find("caption"); it != c.desc->extra.end()) {
@@ -258,6 +259,7 @@ QString WindowImpl::fieldName(const Control& c) const {
         if (auto it = byName.constFind(prompt); it != byName.constEnd())
             if (const QString t = plain(ctls[*it].text); !t.isEmpty()) return t;
     }
+    if (QString t = tipName(c.tip); !t.isEmpty()) return t;
     if (const int i = indexOf(&c); i > 0) {
         // A prompt declared just before a control is its label (unless it is another's by name).
         const Control& before = ctls[i - 1];
@@ -265,7 +267,6 @@ QString WindowImpl::fieldName(const Control& c) const {
             !QString::fromStdString(before.desc->name).toUpper().endsWith(QStringLiteral(":PROMPT")))
             if (const QString t = plain(before.text); !t.isEmpty()) return t;
     }
-    if (QString t = tipName(c.tip); !t.isEmpty()) return t;
     if (QString t = plain(c.msg); !t.isEmpty()) return t;
     QString n = QString::fromStdString(c.desc->name);
     if (n.startsWith(QLatin1Char('?'))) n.remove(0, 1);
