@@ -113,6 +113,7 @@ QJsonObject widgetInfo(const QWidget* w, const QString& name, const QString& typ
                   {QStringLiteral("focused"), hasFocus(w)}};
     if (auto* b = qobject_cast<const QAbstractButton*>(w); b && b->isCheckable())
         o.insert(QStringLiteral("checked"), b->isChecked());
+    if (!w->toolTip().isEmpty()) o.insert(QStringLiteral("tip"), w->toolTip());
     if (auto* v = qobject_cast<const QAbstractItemView*>(w)) addRows(o, v);
     if (auto* c = qobject_cast<const QComboBox*>(w)) {
         QJsonArray items;

@@ -319,6 +319,11 @@ bool hasEvent(ThreadState* t, Window* w, bool innermost) {
                        [&](const EventRec& e) { return matches(e, w, innermost); });
 }
 
+bool hasQueued(ThreadState* t, Window* w, int event) {
+    return std::any_of(t->queue.begin(), t->queue.end(),
+                       [&](const EventRec& e) { return e.event == event && e.target == w; });
+}
+
 void dropEvents(ThreadState* t, Window* w) {
     std::erase_if(t->queue, [w](const EventRec& e) { return e.target == w; });
 }

@@ -148,6 +148,8 @@ void enqueue(ThreadState* t, const EventRec& e);
 // Takes the next event for window w (events targeted at w, or untargeted when w is innermost).
 bool takeEvent(ThreadState* t, Window* w, bool innermost, EventRec& out);
 bool hasEvent(ThreadState* t, Window* w, bool innermost);
+// True when an event of this kind targeted at window w waits in the queue.
+bool hasQueued(ThreadState* t, Window* w, int event);
 void dropEvents(ThreadState* t, Window* w);
 int threadNumber(ThreadState* t);
 ThreadState* stateOf(int thread);

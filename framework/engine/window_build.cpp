@@ -196,7 +196,11 @@ void WindowImpl::buildControl(int i) {
         if (parentMenu) parentMenu->addAction(a);
         else if (mw) mw->menuBar()->addAction(a);
         connect(a, &QAction::triggered, this, [this, feq] {
-            if (Control* k = ctl(feq)) stdAction(*k), enqueue(ev::Accepted, feq);
+            Control* k = ctl(feq);
+            if (!k) return;
+            // A close item chosen while the window's close is already asked is that same request.
+            if (k->desc && k->desc->stdAction == "close" && closeAsked()) return;
+            stdAction(*k), enqueue(ev::Accepted, feq);
         });
         connect(a, &QAction::hovered, this, [this, feq] {
             if (Control* k = ctl(feq)) showMsg(k->msg);

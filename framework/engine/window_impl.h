@@ -230,6 +230,7 @@ struct WindowImpl : QObject {
     void applyFont(Control& c);
     void applyColors(Control& c);
     void applyState(Control& c);
+    void nameForReaders(Control& c);
     void applyVisibility();
     void applyAlignment(Control& c);
     void restack();
@@ -263,6 +264,8 @@ struct WindowImpl : QObject {
     void activeMsg(bool active);
     void setBlocked(bool on);
     void closeNow();
+    void requestClose();
+    bool closeAsked() const;  // a close request waits or is being answered
     void defaultAction();
     void onFocusIn(Control& c, Qt::FocusReason reason);
     bool onKey(Control* c, QKeyEvent* e);

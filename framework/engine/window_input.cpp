@@ -374,7 +374,7 @@ bool WindowImpl::eventFilter(QObject* o, QEvent* e) {
     case QEvent::Close:
         if (!closed) {
             e->ignore();
-            if (!blocked) enqueue(ev::CloseWindow);
+            if (!blocked) requestClose();
             return true;
         }
         return false;
@@ -429,6 +429,21 @@ void WindowImpl::activeMsg(bool active) {
     } else if (zones.empty() && z->text() == desc->msg) {
         z->clear();
     }
+}
+
+// The user asks the window to close (its close box, the window manager's close key, a standard
+// close action). A request is honoured once: while an earlier one waits in the queue or is being
+// answered (the window's steps ask a question, or the frame waits for the other threads' windows
+// to close), a further one is dropped. Otherwise a close the user has just turned down would run
+// again by itself and ask the same question once more.
+bool WindowImpl::closeAsked() const {
+    if (closed || !thread) return true;
+    const bool answering = haveCur && (cur.event == ev::CloseWindow || cur.event == ev::CloseDown);
+    return answering || detail::hasQueued(thread, self, ev::CloseWindow);
+}
+
+void WindowImpl::requestClose() {
+    if (!closeAsked()) enqueue(ev::CloseWindow);
 }
 
 void WindowImpl::setBlocked(bool on) {
@@ -496,7 +511,7 @@ void WindowImpl::defaultAction() {
         if (Control* c = ctl(e.control); c && c->desc) {
             const std::string& a = c->desc->stdAction;
             if (refusedFeq) break;  // a typed value was just refused: the user is told first
-            if (a == "close") enqueue(ev::CloseWindow);
+            if (a == "close") requestClose();
             else if (a == "printsetup") PRINTERDIALOG(QString());
         }
         break;

@@ -129,6 +129,14 @@ void WindowImpl::applyColors(Control& c) {
     }
 }
 
+// A button that shows only a picture is named by its tip for a screen reader (its text names
+// every other button).
+void WindowImpl::nameForReaders(Control& c) {
+    auto* b = qobject_cast<QAbstractButton*>(c.widget.data());
+    if (!b) return;
+    b->setAccessibleName(b->text().isEmpty() ? c.tip.simplified() : QString());
+}
+
 void WindowImpl::applyState(Control& c) {
     if (auto it = actions.find(c.feq); it != actions.end() && it->second) {
         it->second->setEnabled(!c.disable);
@@ -141,6 +149,7 @@ void WindowImpl::applyState(Control& c) {
     if (!c.widget) return;
     c.widget->setEnabled(!c.disable);
     c.widget->setToolTip(c.tip);
+    nameForReaders(c);
     c.widget->setStatusTip(c.msg);
     if (auto* le = qobject_cast<QLineEdit*>(c.widget.data())) le->setReadOnly(c.readOnly);
     else if (auto* te = qobject_cast<QPlainTextEdit*>(c.widget.data())) te->setReadOnly(c.readOnly);

@@ -138,6 +138,7 @@ void Window::setProp(int feq, Prop p, const QVariant& v) {
                 static_cast<QTabWidget*>(d.ctls[sheet].widget.data())->setTabText(c->tabIndex - 1, c->text);
         } else if (auto* cb = qobject_cast<QAbstractButton*>(w)) {
             cb->setText(c->text);
+            d.nameForReaders(*c);
         } else if (auto* l = qobject_cast<QLabel*>(w)) {
             l->setText(c->text);
         } else if (auto* g = qobject_cast<QGroupBox*>(w)) {

@@ -47,10 +47,10 @@ class ExitTest(unittest.TestCase):
         box = s.wait_window(QUESTION)
         texts = [c.get("text", "") for c in box.get("controls", [])]
         self.assertTrue(any("Are you sure you want to cancel?" in t for t in texts), texts)
-        s.click_control(QUESTION, "&?" + button)
         # Yes may end the program before the probe has shown the question gone.
-        s.wait_for(lambda: s.proc.poll() is not None or s.find_window(QUESTION) is None,
-                   what=f"window /{QUESTION}/ to close")
+        s.click_control_until(QUESTION, "&?" + button,
+                              lambda: s.proc.poll() is not None or s.find_window(QUESTION) is None,
+                              what=f"window /{QUESTION}/ to close")
 
     def test_exit_with_an_unsaved_certificate_asks_and_no_keeps_it(self):
         with Session() as s:
@@ -64,8 +64,8 @@ class ExitTest(unittest.TestCase):
             nomsv = s.control(ENTRY, "?FRM:NOMSV")
             self.assertEqual(nomsv.get("text", "").strip(), "15")
             self.assertEqual(s.records("FORMA1"), [])
-            # The frame's close box: asked again; Yes ends the program.
-            s._x(["xdotool", "key", "--window", str(s.wait_window(r"ветеринар")["xid"]), "alt+F4"])
+            # The frame closed by the window manager's close key: asked again; Yes ends the program.
+            s.close_by_key(r"ветеринар")
             self.answer(s, "Yes")
             rc = s.wait_for(lambda: s.proc.poll() is not None and [s.proc.returncode], timeout=15,
                             what="the program to end")[0]

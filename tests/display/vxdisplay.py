@@ -92,7 +92,7 @@ def _center(rect):
 
 
 class Session:
-    def __init__(self, name=None, data=None, env=None, start=True):
+    def __init__(self, name=None, data=None, env=None, start=True, a11y=False):
         self.bin = os.environ.get("VEXLO_BIN") or "shell/vexlo"
         self.dump = os.environ.get("VEXLO_DUMP") or "vexlo-dump"
         self.source = os.environ.get("VEXLO_SOURCE") or os.getcwd()
@@ -111,6 +111,10 @@ class Session:
                 shutil.copy(os.path.join(data, f), self.data)
         self.extra_env = dict(env or {})
         self.xvfb = self.wm = self.proc = None
+        # A screen reader's view (AT-SPI): a private session bus and accessibility bus for this
+        # display alone, so that tests running side by side never see each other's programs.
+        self.a11y = a11y
+        self.bus = self.a11y_bus = None
         self.display = None
         self._log = None
         self._runs = 0
@@ -167,6 +171,44 @@ class Session:
         self.wait_for(lambda: b"_NET_SUPPORTING_WM_CHECK(WINDOW)" in self._x(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]),
                       timeout=15, what="openbox to start")
         self._x(["setxkbmap", "-layout", "us,ru", "-option", ""])
+        if self.a11y:
+            self._start_a11y()
+
+    def _start_a11y(self):
+        r, w = os.pipe()
+        self.bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--nopidfile", f"--print-address={w}"],
+                                    pass_fds=(w,), env=self.env, start_new_session=True,
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(w)
+        address = b""
+        deadline = time.time() + 20
+        while not address.endswith(b"\n") and time.time() < deadline:
+            chunk = os.read(r, 256)
+            if not chunk:
+                break
+            address += chunk
+        os.close(r)
+        if not address.strip():
+            raise DisplayError("the session bus did not start")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = address.decode().strip()
+        # The accessibility bus of this session; it puts its address on the display's root window.
+        self.a11y_bus = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
+                                         env=self.env, start_new_session=True,
+                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.wait_for(lambda: b"AT_SPI_BUS(STRING)" in self._x(["xprop", "-root", "AT_SPI_BUS"], check=False),
+                      timeout=20, what="the accessibility bus to start")
+        # Qt talks to screen readers only when asked to (a desktop's setting, or this).
+        self.extra_env.setdefault("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1")
+
+    def accessible_tree(self):
+        """What a screen reader sees of the program (tests/display/atspi_tree.py): nested dicts
+        of role, name and children, from the application down; None while it is not there."""
+        script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "atspi_tree.py")
+        r = subprocess.run(["/usr/bin/python3", script, str(self.proc.pid)], env=self.env,
+                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+        if r.returncode != 0:
+            raise DisplayError("atspi_tree.py: " + r.stderr.decode(errors="replace"))
+        return json.loads(r.stdout.decode() or "null")
 
     def start(self):
         """Starts the program (again) in the same data and INI directories."""
@@ -220,7 +262,7 @@ class Session:
         self.start()
 
     def _teardown(self):
-        for p in (self.proc, self.wm, self.xvfb):
+        for p in (self.proc, self.wm):
             if p and p.poll() is None:
                 p.terminate()
                 try:
@@ -228,6 +270,25 @@ class Session:
                 except subprocess.TimeoutExpired:
                     p.kill()
                     p.wait()
+        # The buses, each with what it started (the accessibility bus's own daemon, the registry).
+        for p in (self.a11y_bus, self.bus):
+            if p:
+                try:
+                    os.killpg(p.pid, signal.SIGTERM)
+                except ProcessLookupError:
+                    pass
+                try:
+                    p.wait(timeout=5)
+                except subprocess.TimeoutExpired:
+                    os.killpg(p.pid, signal.SIGKILL)
+                    p.wait()
+        if self.xvfb and self.xvfb.poll() is None:
+            self.xvfb.terminate()
+            try:
+                self.xvfb.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self.xvfb.kill()
+                self.xvfb.wait()
         if self._log:
             self._log.close()
         shutil.rmtree(self.tmp, ignore_errors=True)
@@ -371,6 +432,22 @@ class Session:
         self.click(sx + sw // 2, sy + sh // 2, button, double)
         return c
 
+    def click_control_until(self, win_re, name, done, what, timeout=10, again=3):
+        """Clicks a control until done() holds: a click that came before its window took input
+        is lost, so it is repeated (every `again` seconds) while the control is still there."""
+        end = time.time() + timeout
+        while True:
+            self.click_control(win_re, name)
+            try:
+                return self.wait_for(done, timeout=min(again, max(end - time.time(), 0.1)), what=what)
+            except DisplayError:
+                if time.time() >= end:
+                    raise
+                try:
+                    self.control(win_re, name, timeout=0.5)
+                except DisplayError:  # gone meanwhile: wait for the rest
+                    return self.wait_for(done, timeout=max(end - time.time(), 0.1), what=what)
+
     def drag(self, x1, y1, x2, y2, steps=8):
         """Presses the left button at (x1, y1), moves to (x2, y2) in steps, releases it."""
         self.move(x1, y1)
@@ -464,6 +541,30 @@ class Session:
     def keys(self, combo):
         """One chord: s.keys('ctrl+s')."""
         self.key(combo)
+
+    def active_xid(self):
+        """The X window the window manager has made active (its client window), or None."""
+        out = self._x(["xdotool", "getactivewindow"], check=False).strip()
+        return int(out) if out.isdigit() else None
+
+    def close_by_key(self, title_re):
+        """The window manager's close key (alt+F4) for a top-level window, once that window is the
+        active one: the key closes the active window, and nothing else must get it. The chord goes
+        through XTest only: xdotool's --window sends each key event as XSendEvent once the focus
+        is elsewhere (the question that the close opens takes it between press and release), and
+        the X server then keeps the other keys held down, repeating alt+F4 on every window that
+        gets the focus."""
+        w = self.wait_window(title_re)
+
+        def active():
+            win = self.find_window(title_re)
+            return win and win.get("active") and (w.get("xid") is None or self.active_xid() == w["xid"])
+
+        if not active():
+            x, y, fw, fh = w["frame"]
+            self.click(x + fw // 2, max(y, 0) + 6)  # its title bar
+        self.wait_for(active, what=f"/{title_re}/ to be the active window")
+        self.key("alt+F4")
 
     def type(self, text, delay=40):
         """Types text with real key events; Cyrillic goes through the "ru" layout."""

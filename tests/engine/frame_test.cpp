@@ -9,6 +9,9 @@
 #include <QHelpEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QFrame>
+#include <QAbstractButton>
 #include <QToolTip>
 
 #include <vector>
@@ -245,6 +248,74 @@ TEST_F(Frame, EveryWindowHasTheWindowRoleAndItsTitle) {
         EXPECT_EQ(a->text(QAccessible::Name), w->windowTitle());
         EXPECT_FALSE(w->windowTitle().isEmpty());
     }
+    POST(ev::CloseWindow, 0, frame);
+    EXPECT_TRUE(h.waitEnd(frame));
+}
+
+// With a screen reader listening (Qt then asks for an object's interface as soon as anything about
+// it changes, and keeps the first answer), every button is a push button named by its text, or by
+// its tip when it shows only a picture: the frame's toolbar buttons, an MDI child's buttons and the
+// buttons a message box makes without a parent. Only real windows have the window role: the
+// plain widget an MDI child is built in is one no longer once it is inside its sub-window.
+TEST_F(Frame, AScreenReaderSeesEveryButtonAsAPushButtonWithItsName) {
+    QAccessible::setActive(true);
+    const auto oldHandler = QAccessible::installUpdateHandler([](QAccessibleEvent*) {});
+    struct Off {
+        QAccessible::UpdateHandler h;
+        ~Off() {
+            QAccessible::installUpdateHandler(h);
+            QAccessible::setActive(false);
+        }
+    } off{oldHandler};
+    const int frame = open(":/test/frame.lay");
+    const int child = open(":/test/form.lay");
+    const int asker = h.start([] { MESSAGE(QStringLiteral("Точно?"), QStringLiteral("Вопрос"), Icon::Question, btn::Yes | btn::No, btn::No); });
+    h.idle();
+    auto role = [](QObject* o) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(o);
+        return a ? a->role() : QAccessible::NoRole;
+    };
+    auto name = [](QObject* o) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(o);
+        return a ? a->text(QAccessible::Name) : QStringLiteral("(none)");
+    };
+    QMessageBox* box = nullptr;
+    for (QWidget* top : QApplication::allWidgets())
+        if (auto* m = qobject_cast<QMessageBox*>(top); m && m->isVisible()) box = m;
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(name(box), QStringLiteral("Вопрос"));
+    std::vector<QString> names;
+    for (QAbstractButton* b : box->buttons()) {
+        EXPECT_EQ(role(b), QAccessible::Button) << name(b).toStdString();
+        names.push_back(name(b));
+    }
+    EXPECT_EQ(names, (std::vector<QString>{QStringLiteral("Yes"), QStringLiteral("No")}));
+
+    struct Case {
+        int thread;
+        const char* control;
+        const char* name;
+    };
+    for (const Case& c : {Case{child, "?OK", "OK"}, Case{child, "?CANCEL", "Отмена"},
+                          Case{frame, "?BUTTON15", "Точная настройка"}, Case{frame, "?TOOLBAR:TOP", "Go to the First Page"}}) {
+        SCOPED_TRACE(c.control);
+        h.target(c.thread);
+        QWidget* w = h.control(h.feq(c.control))->widget;
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(role(w), QAccessible::Button);
+        EXPECT_EQ(name(w), QString::fromUtf8(c.name));
+    }
+    h.target(child);
+    QMdiSubWindow* sub = Window::frame()->mdiArea()->subWindowList().front();
+    EXPECT_EQ(role(sub), QAccessible::Window);
+    EXPECT_EQ(name(sub), QStringLiteral("Форма"));
+    EXPECT_NE(role(sub->widget()), QAccessible::Window);
+    // A panel (a plain frame) is a panel, not the border that AT-SPI would read as a window.
+    QWidget host;
+    EXPECT_EQ(role(new QFrame(&host)), QAccessible::Pane);
+
+    ASSERT_TRUE(h.answer(btn::No, asker));
+    EXPECT_TRUE(h.waitEnd(asker));
     POST(ev::CloseWindow, 0, frame);
     EXPECT_TRUE(h.waitEnd(frame));
 }

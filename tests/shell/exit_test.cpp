@@ -187,6 +187,44 @@ TEST_P(ExitBy, FormsWithChangesAskAndNoKeepsTheProgramRunning) {
 INSTANTIATE_TEST_SUITE_P(MenuAndCloseBox, ExitBy, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& i) { return i.param ? "CloseBox" : "Menu"; });
 
+// Close requests that come while an earlier one is being answered (the window manager's close
+// key held down, the close box clicked again, "Выход" chosen once more) are the same request:
+// one question, and No keeps the program without asking again; Yes ends it.
+TEST_P(ExitBy, AFurtherCloseWhileTheQuestionIsUpIsTheSameRequest) {
+    data(false);
+    startProgram();
+    const int reg = fromMenu(feq::FORMA1);
+    h.click("?INSERT:3");
+    h.type("?FRM:NOMSV", QStringLiteral("15"));
+    exitProgram(GetParam());
+    ASSERT_TRUE(asks(reg));
+    // The frame is asked to close again, twice, while the question is up.
+    for (int i = 0; i < 2; ++i) {
+        h.target(main_);
+        if (i == 0) Window::frame()->mainWindow()->close();
+        else h.trigger(feq::EXIT);
+        h.idle();
+    }
+    ASSERT_EQ(h.dialogs().size(), 1u);
+    ASSERT_TRUE(h.answer(btn::No, reg));
+    h.idle();
+    EXPECT_TRUE(h.dialogs().empty()) << "the question came back without a new request";
+    EXPECT_TRUE(vx::eng::threadAlive(main_));
+    EXPECT_TRUE(vx::eng::threadAlive(reg));
+    // A new request asks once more; a further one meanwhile changes nothing; Yes ends the program.
+    exitProgram(!GetParam());
+    ASSERT_TRUE(h.waitFor([&] { return asks(reg); }));
+    h.target(main_);
+    Window::frame()->mainWindow()->close();
+    h.idle();
+    ASSERT_EQ(h.dialogs().size(), 1u);
+    ASSERT_TRUE(h.answer(btn::Yes, reg));
+    ASSERT_TRUE(h.waitEnd(main_));
+    EXPECT_TRUE(vx::eng::threads().empty());
+    EXPECT_TRUE(h.dialogs().empty());
+    EXPECT_TRUE(certificates().empty());
+}
+
 // Unchanged forms and a print in its preview close without a question: the preview as its user
 // would close it, the report as a cancel.
 TEST_F(Exit, ARegisterAndAPrintInItsPreviewCloseWithoutAQuestion) {
