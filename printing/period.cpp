@@ -53,7 +53,8 @@ public:
             vx::AskDateInto(calendars_[1], *this, QString::fromUtf8("Дата [по]"), D2, D2_ENTRY);
             break;
         case OKBUTTON:
-            Update();  // a date still being typed counts
+            Update();  // a date still being typed counts; one the window refuses voids the press
+            if (Win().valueRefused()) break;
             vexlo::printing::deletePeriod(std::int32_t(D1), std::int32_t(D2));
             break;
         default:

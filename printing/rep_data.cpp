@@ -53,6 +53,7 @@ public:
             break;
         case OKBUTTON:
             Update();
+            if (Win().valueRefused()) break;  // the user is told first; no report on another period
             vx::eng::START(REP_INPUT1, vexlo::kStartStack);
             Reset(false);
             break;

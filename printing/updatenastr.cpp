@@ -124,6 +124,7 @@ public:
         switch (Win().field()) {
         case BUTTON3:
             Update();
+            if (Win().valueRefused()) break;
             if (vexlo::printing::chooseLayoutFont(QStringLiteral("Выбрать шрифт для печати"), record())) showFont();
             break;
         case OK:

@@ -584,10 +584,12 @@ int ThisWindow::TakeAccepted() {
     case FUZZYGO:
     case FUZZYCLEAR:
         Update();
+        if (Win().valueRefused()) break;
         BRW1.ResetSort(true);
         break;
     case BUTTON15:
         Update();
+        if (Win().valueRefused()) break;
         handOver();
         GLO_REPORTQUERYRESULT = QBE6.GetFilter();
         vx::eng::START(REP_INPUT11, 25000);
@@ -598,6 +600,7 @@ int ThisWindow::TakeAccepted() {
     case BUTTON12: {
         const int f = Win().field();
         Update();
+        if (Win().valueRefused()) break;
         handOver();
         vx::eng::START(f == BUTTON14 ? PRINT_F1_3 : f == BUTTON13 ? PRINT_F1_2 : PRINT_F1_1, 25000);
         Reset(false);

@@ -61,6 +61,7 @@ public:
             break;
         case LOOKUPFILE: {
             Update();
+            if (Win().valueRefused()) break;
             // Starts at "*.xls"; a cancelled selection gives a blank name.
             std::string path = "*.xls";
             if (!vx::eng::FILEDIALOG(QString(), path, QStringLiteral("All Files|*.*"), 0x10)) path.clear();

@@ -356,6 +356,7 @@ int UpdateForma1Window::TakeAccepted() {
         if (Request == vx::Request::View) w.post(ev::CloseWindow);
     } else if (feq == CALENDAR) {
         Update();
+        if (w.valueRefused()) return level;  // a typed value the window refused: the user is told first
         vx::CalendarClass& cal = calendars_[0];
         cal.SelectOnClose = true;
         cal.Ask(QString::fromUtf8("Дата выдачи"), FRM->DATAVV);
@@ -384,6 +385,7 @@ int UpdateForma1Window::TakeAccepted() {
 void UpdateForma1Window::testCalendar(int row) {
     vx::eng::Window& w = Win();
     Update();
+    if (w.valueRefused()) return;
     const vx::FieldDesc* f = FORMA1_DESC.find("FRM:F" + std::to_string(17 + row) + "1");
     vx::VarRef cell = vx::VarRef::of(*f, static_cast<FRM_RECORD*>(&*FRM));
     vx::CalendarClass& cal = calendars_[row + 1];

@@ -17,10 +17,11 @@ void processStart(int firstThread) {
     done = true;
     namespace vars = vx::eng::vars;
     for (const GlobalVar& g : globals()) vars::add(g.name, g.ref);
-    vars::addRecord(KAGENT_DESC, [] { return static_cast<void*>(static_cast<KAG_RECORD*>(&*KAG)); });
-    vars::addRecord(FORMA1_DESC, [] { return static_cast<void*>(static_cast<FRM_RECORD*>(&*FRM)); });
-    vars::addRecord(ANIM_DESC, [] { return static_cast<void*>(static_cast<ANI_RECORD*>(&*ANI)); });
-    vars::addRecord(LAST_DESC, [] { return static_cast<void*>(static_cast<LAS_RECORD*>(&*LAS)); });
+    // A field takes only what its file keeps: 866 for KAGENT, FORMA1 and LAST.
+    vars::addRecord(KAGENT_DESC, [] { return static_cast<void*>(static_cast<KAG_RECORD*>(&*KAG)); }, kagentFile().oem);
+    vars::addRecord(FORMA1_DESC, [] { return static_cast<void*>(static_cast<FRM_RECORD*>(&*FRM)); }, forma1File().oem);
+    vars::addRecord(ANIM_DESC, [] { return static_cast<void*>(static_cast<ANI_RECORD*>(&*ANI)); }, animFile().oem);
+    vars::addRecord(LAST_DESC, [] { return static_cast<void*>(static_cast<LAS_RECORD*>(&*LAS)); }, lastFile().oem);
     installDictionaryHooks(firstThread);
     vx::InstallErrorDisplay(GLOBALERRORS);
     installProfileNotices();

@@ -94,6 +94,7 @@ void InstallCalendarHook() {
 
 void AskDateInto(CalendarClass& cal, WindowManager& wm, const QString& title, LONG& date, int entry) {
     wm.Update();
+    if (wm.Win().valueRefused()) return;  // a typed date the window refused: the user is told first
     cal.SelectOnClose = true;
     cal.Ask(title, std::int32_t(date));
     if (cal.Response == Response::Completed) {

@@ -163,6 +163,8 @@ int WindowManager::TakeCloseEvent() {
     // lost for good.
     if (editing && (CancelAct == CancelAction::Confirm || closeDown) && Response != Response::Completed) {
         w.update();
+        // A typed value the window refused: the user is told first, the close waits.
+        if (w.valueRefused()) return Level::Notify;
         if (RecordChanged()) {
             int answer = Level::Benign;
             if (Errors) answer = Errors->Throw(Msg::ConfirmCancel);

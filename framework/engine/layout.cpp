@@ -181,7 +181,7 @@ int toInt(const Parser& p, int line, const Val& v) {
 // Attributes the engine does not interpret itself but keeps in CtlDesc::extra for the layers
 // above (and for its own special cases); any other unknown attribute is an error.
 bool keptInExtra(const QString& key) {
-    return key == QLatin1String("alrt") || key == QLatin1String("up");
+    return key == QLatin1String("alrt") || key == QLatin1String("up") || key == QLatin1String("caption");
 }
 
 std::vector<int> alertsOf(const Parser& p, int line, const std::vector<Val>& vals);

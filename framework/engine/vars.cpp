@@ -11,6 +11,7 @@ namespace {
 struct Entry {
     VarRef ref;
     VarResolver resolver;
+    bool oem = false;
     VarRef get() const { return resolver ? resolver() : ref; }
 };
 
@@ -43,10 +44,10 @@ void add(std::string_view name, VarResolver resolver) {
     globals()[normalise(name)] = Entry{{}, std::move(resolver)};
 }
 
-void addRecord(const RecordDesc& rec, std::function<void*()> buffer) {
+void addRecord(const RecordDesc& rec, std::function<void*()> buffer, bool oem) {
     for (const FieldDesc& f : rec.fields) {
         const FieldDesc* fd = &f;
-        add(f.name, VarResolver([fd, buffer] { return VarRef::of(*fd, buffer()); }));
+        globals()[normalise(f.name)] = Entry{{}, VarResolver([fd, buffer] { return VarRef::of(*fd, buffer()); }), oem};
     }
 }
 
@@ -76,5 +77,13 @@ VarRef find(std::string_view name) {
 }
 
 bool known(std::string_view name) { return find(name).valid(); }
+
+bool keptIn866(std::string_view name) {
+    std::string k = normalise(name);
+    if (locals().exists() && locals()->count(k)) return false;
+    auto& g = globals();
+    auto it = g.find(k);
+    return it != g.end() && it->second.oem;
+}
 
 }  // namespace vx::eng::vars

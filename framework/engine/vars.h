@@ -23,7 +23,8 @@ namespace vars {
 void add(std::string_view name, VarRef ref);
 void add(std::string_view name, VarResolver resolver);
 // Every field of a record as "PRE:FIELD"; buffer() gives the running thread's record bytes.
-void addRecord(const RecordDesc& rec, std::function<void*()> buffer);
+// oem: the record's file keeps its text in code page 866, so a field takes only what 866 holds.
+void addRecord(const RecordDesc& rec, std::function<void*()> buffer, bool oem = false);
 void remove(std::string_view name);
 
 // The running thread's own names (also usable on the main stack); removed at thread end.
@@ -33,6 +34,7 @@ void unbindLocal(std::string_view name);
 // Looks a name up: the thread's own names first, then the process-wide ones. Invalid when unknown.
 VarRef find(std::string_view name);
 bool known(std::string_view name);
+bool keptIn866(std::string_view name);  // a field of a record whose file keeps 866
 std::string normalise(std::string_view name);  // the key the registry uses
 }  // namespace vars
 

@@ -49,6 +49,10 @@ bool focusable(CType t) {
     }
 }
 
+bool typedInto(CType t) {
+    return t == CType::Entry || t == CType::Text || t == CType::Spin || t == CType::Combo || t == CType::DropCombo;
+}
+
 QString text1251(const VarRef& v) { return cp::fromCp1251(v.text()); }
 
 std::optional<Decimal> dec(const std::string& s) {

@@ -60,9 +60,13 @@ struct Control {
     ListSource* source = nullptr;      // lists: rows come from here (else the FROM items)
     std::string rangeLow, rangeHigh, step;
     bool changed = false;              // edited since the last display/accept
+    std::string before;                // the variable's bytes when the edit began (IMM: put back on refusal)
     bool keyPending = false;           // IMM: a keystroke's NewSelection is on its way
     QString refused;                   // the typed text last refused (shown to the user with why)
     bool refusedRange = false;         // ... because it is outside the spin's range
+    QString refusedChars;              // ... because these characters cannot be stored
+    bool oem = false;                  // the variable's text is kept in code page 866 on disk
+    int inputWidth = 0;                // the most characters the field stores (0: no limit)
     void* impl = nullptr;              // widget-specific helper owned by the window
 };
 
@@ -145,7 +149,14 @@ public:
 
     // --- binding
     void display(int feq = 0);                   // variables -> controls (0: all)
-    bool update(int feq = 0);                    // controls -> variables; false if a value was rejected
+    // Controls -> variables (0: all). Only what the user has edited since it was shown is taken:
+    // an untouched control's variable already holds what it shows. A typed value that is refused
+    // is put back to what the variable holds and a Rejected event tells the user why; the
+    // result is then false, and valueRefused() stays true until that event is taken.
+    bool update(int feq = 0);
+    // A typed value has just been refused and the user is yet to be told: an action that would
+    // read the window's values does not run.
+    bool valueRefused() const;
     void change(int feq, std::string_view text1251);  // sets the control's value and its variable
     std::string contents(int feq) const;         // the control's text as typed (1251)
 

@@ -124,7 +124,11 @@ void WindowImpl::buildControl(int i) {
     c.step = d.step;
     c.alerts = d.alerts;
     if (!d.picture.empty()) c.pic = pic::parse(d.picture);
-    if (!d.use.empty() && d.use[0] != '?') c.var = vars::find(d.use);
+    if (!d.use.empty() && d.use[0] != '?') {
+        c.var = vars::find(d.use);
+        c.oem = vars::keptIn866(d.use);
+    }
+    c.inputWidth = widthOf(c);
     if (d.type == CType::Tab) {
         int k = 0;
         for (int j = d.parent + 1; j <= i; ++j)
@@ -238,12 +242,14 @@ void WindowImpl::buildControl(int i) {
     case CType::Entry: {
         auto* e = new QLineEdit(parent);
         e->setFrame(!d.flat);
+        // Typing stops where the field stops: nothing typed is cut off later without a word.
+        if (c.inputWidth > 0) e->setMaxLength(c.inputWidth);
         e->setAlignment(qtAlign(d.align == Align::Default && c.pic && c.pic->align == pic::Align::Right ? Align::Right : d.align));
         connect(e, &QLineEdit::textEdited, this, [this, feq] {
             if (suppress) return;
             Control* k = ctl(feq);
             if (!k) return;
-            k->changed = true;
+            edited(*k);
             if (k->imm) immEdited(*k);
         });
         // An edit is finished by Enter or when the focus moves to another control of the window
@@ -265,7 +271,7 @@ void WindowImpl::buildControl(int i) {
             if (suppress) return;
             Control* k = ctl(feq);
             if (!k) return;
-            k->changed = true;
+            edited(*k);
             if (k->imm) immEdited(*k);
         });
         w = t;
@@ -365,6 +371,7 @@ void WindowImpl::buildControl(int i) {
         if (auto st = dec(d.step)) s->step = *st;
         s->setAlignment(qtAlign(d.align == Align::Default ? Align::Right : d.align));
         QLineEdit* le = s->findChild<QLineEdit*>();
+        if (c.inputWidth > 0) le->setMaxLength(c.inputWidth);
         s->value = [le] { return Decimal::parse(cp::toCp1251(le->text()).c_str()).value_or(Decimal()); };
         s->setValue = [this, feq, le](const Decimal& v) {
             Control* k = ctl(feq);
@@ -384,7 +391,7 @@ void WindowImpl::buildControl(int i) {
             enqueue(ev::NewSelection, feq);
         };
         connect(le, &QLineEdit::textEdited, this, [this, feq] {
-            if (Control* k = ctl(feq)) k->changed = true;
+            if (Control* k = ctl(feq)) edited(*k);
         });
         connect(le, &QLineEdit::returnPressed, this, [this, feq] {
             if (Control* k = ctl(feq)) complete(*k);
@@ -458,8 +465,9 @@ void WindowImpl::buildControl(int i) {
             enqueue(ev::Accepted, feq);
         });
         if (cb->lineEdit()) {
+            if (c.inputWidth > 0) cb->lineEdit()->setMaxLength(c.inputWidth);
             connect(cb->lineEdit(), &QLineEdit::textEdited, this, [this, feq] {
-                if (Control* k = ctl(feq)) k->changed = true;
+                if (Control* k = ctl(feq)) edited(*k);
             });
             connect(cb->lineEdit(), &QLineEdit::returnPressed, this, [this, feq] {
                 if (Control* k = ctl(feq)) complete(*k);

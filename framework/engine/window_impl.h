@@ -71,6 +71,8 @@ extern int g_charset;
 extern Window* g_frame;
 
 bool focusable(CType t);
+// Controls whose value the user types (an entry, a text, a spin, an editable drop list).
+bool typedInto(CType t);
 QString text1251(const VarRef& v);
 std::optional<Decimal> dec(const std::string& s);
 
@@ -238,8 +240,18 @@ struct WindowImpl : QObject {
     void raiseTabOf(int i);
     void displayOne(Control& c);
     bool updateOne(Control& c);
+    // The user typed into c: the first edit since c was shown notes what its variable held.
+    void edited(Control& c);
+    // Takes c's value into its variable when the user has edited it (Window::update, the
+    // accept-all pass); false when the typed value is refused, which refuse() has then answered.
+    bool take(Control& c);
+    // A typed value is refused: the field shows again what its variable holds (an immediate
+    // entry's variable, which followed the typing, gets back its value from before the edit),
+    // and a Rejected event tells the user why. Until then the window's presses wait.
+    void refuse(Control& c);
     bool complete(Control& c);  // a user edit of c is finished: accept or reject it (false)
     void explainRefusal(Control& c);  // tells the user why c's typed value was refused
+    int widthOf(const Control& c) const;  // the most characters c's variable keeps (0: any)
     bool inRange(const Control& c, const std::string& typed1251) const;
     QString fieldName(const Control& c) const;
     QString allowed(const Control& c) const;

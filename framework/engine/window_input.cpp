@@ -165,14 +165,13 @@ void wnd::installEngineFilter() {
 
 bool WindowImpl::complete(Control& c) {
     if (!c.changed || suppress) return true;
-    c.changed = false;
     if (updateOne(c)) {
+        c.changed = false;
         displayOne(c);
         enqueue(ev::Accepted, c.feq);
         return true;
     }
-    refusedFeq = c.feq;
-    enqueue(ev::Rejected, c.feq);
+    refuse(c);
     return false;
 }
 
@@ -180,13 +179,13 @@ void WindowImpl::passNext() {
     while (passActive && passPos < pass.size()) {
         Control* c = ctl(pass[passPos++]);
         if (!c) continue;
-        if (!updateOne(*c)) {
+        if (c->changed && !updateOne(*c)) {
             passActive = false;
             moveFocus(c->feq, Qt::OtherFocusReason, true);
-            refusedFeq = c->feq;
-            enqueue(ev::Rejected, c->feq);
+            refuse(*c);
             return;
         }
+        if (!c->changed) updateOne(*c);  // untouched: a text its picture cannot read stays as it is
         const bool empty = c->var.isText() ? c->var.text().empty() : c->var.number().isZero();
         if (c->req && empty) {
             passActive = false;
@@ -210,9 +209,12 @@ void WindowImpl::immEdited(Control& c) {
     if (c.var.valid()) {
         QString typed = c.type == CType::Entry ? static_cast<QLineEdit*>(c.widget.data())->text()
                                                : static_cast<QPlainTextEdit*>(c.widget.data())->toPlainText();
-        std::string in = cp::toCp1251(typed);
-        if (c.pic) pic::deformat(*c.pic, in, c.var);
-        else c.var.setText(in);
+        // A character the field cannot keep never reaches the variable, not even as a '?'.
+        if (cp::unstorable(typed, c.oem).isEmpty()) {
+            std::string in = cp::toCp1251(typed);
+            if (c.pic) pic::deformat(*c.pic, in, c.var);
+            else c.var.setText(in);
+        }
     }
     if (!c.keyPending) enqueue(ev::NewSelection, c.feq);  // a paste by the mouse
 }
@@ -298,7 +300,7 @@ bool WindowImpl::onKey(Control* c, QKeyEvent* e) {
     if (c && c->imm && (c->type == CType::Entry || c->type == CType::Text) && !c->readOnly &&
         (code & ~key::Shift) != key::Tab) {
         immEvent(*c, code, ch);
-        return false;
+        if (code != key::Enter) return false;  // Enter still presses the default button
     }
     if (c && c->type == CType::List && c->imm) {
         int e2 = 0;
@@ -508,6 +510,7 @@ void WindowImpl::defaultAction() {
     case ev::Accepted:
         if (Control* c = ctl(e.control); c && c->desc) {
             const std::string& a = c->desc->stdAction;
+            if (refusedFeq) break;  // a typed value was just refused: the user is told first
             if (a == "close") requestClose();
             else if (a == "printsetup") PRINTERDIALOG(QString());
         }

@@ -1,6 +1,8 @@
 // Variables and controls: showing a variable's value, taking a typed one back.
 #include "window_impl.h"
 
+#include <QRegularExpression>
+
 namespace vx::eng {
 
 void WindowImpl::displayOne(Control& c) {
@@ -17,8 +19,14 @@ void WindowImpl::displayOne(Control& c) {
             // Unchanged text is left alone: the cursor stays, and a full redisplay stays cheap.
             auto* le = static_cast<QLineEdit*>(c.widget.data());
             QString t = textOf();
-            if (le->text() != t) {
-                le->setText(t);
+            // A stored text longer than what can be typed (a date cell holding words) is shown whole.
+            bool reset = false;
+            if (const int most = std::max<int>(c.inputWidth, static_cast<int>(t.size())); c.inputWidth > 0 && le->maxLength() != most) {
+                le->setMaxLength(most);
+                reset = true;
+            }
+            if (le->text() != t || reset) {
+                if (le->text() != t) le->setText(t);
                 // A line the user is not in shows the beginning of a text longer than its box.
                 if (!le->hasFocus()) le->setCursorPosition(0);
             }
@@ -117,8 +125,19 @@ bool WindowImpl::updateOne(Control& c) {
         return true;
     }
     if (!c.var.valid()) return true;
-    std::string in = cp::toCp1251(typed);
     c.refusedRange = false;
+    c.refusedChars.clear();
+    // Text goes into its variable as it was typed or not at all: a character the variable's code
+    // page (or its file's) cannot hold would otherwise come back as another one.
+    if (!c.pic || c.pic->kind == pic::Kind::String) {
+        const QString bad = cp::unstorable(typed, c.oem);
+        if (!bad.isEmpty()) {
+            c.refused = typed.trimmed();
+            c.refusedChars = bad;
+            return false;
+        }
+    }
+    std::string in = cp::toCp1251(typed);
     if (c.type == CType::Spin && !inRange(c, in)) {
         c.refused = typed.trimmed();
         c.refusedRange = true;
@@ -131,6 +150,50 @@ bool WindowImpl::updateOne(Control& c) {
     }
     c.var.setText(in);
     return true;
+}
+
+void WindowImpl::edited(Control& c) {
+    if (!c.changed && c.var.valid()) c.before.assign(reinterpret_cast<const char*>(c.var.data), c.var.size);
+    c.changed = true;
+}
+
+bool WindowImpl::take(Control& c) {
+    // Untouched, a typed control shows what its variable holds: a stored text that its picture
+    // cannot read back (a date cell holding words) is left as it is, and nobody is told.
+    if (typedInto(c.type) && !c.changed) {
+        updateOne(c);
+        return true;
+    }
+    if (updateOne(c)) {
+        c.changed = false;
+        return true;
+    }
+    refuse(c);
+    return false;
+}
+
+void WindowImpl::refuse(Control& c) {
+    if (c.imm && c.changed && c.var.valid() && c.before.size() == c.var.size)
+        std::copy(c.before.begin(), c.before.end(), c.var.data);
+    c.changed = false;
+    displayOne(c);
+    refusedFeq = c.feq;
+    enqueue(ev::Rejected, c.feq);
+}
+
+// What the user may type into a field: as many characters as its variable keeps (a text), or
+// as its picture shows (a number, a date, a pattern).
+int WindowImpl::widthOf(const Control& c) const {
+    if (!c.var.valid()) return 0;
+    const int size = c.var.isText() ? c.var.size : 0;
+    if (!c.pic) return size;
+    switch (c.pic->kind) {
+    case pic::Kind::String: return size ? std::min(size, c.pic->width) : c.pic->width;
+    case pic::Kind::Number: return c.pic->width;
+    case pic::Kind::Date: return c.pic->width;
+    case pic::Kind::Pattern: return static_cast<int>(c.pic->mask.size());
+    }
+    return size;
 }
 
 // A spin's range holds for a typed value as for its arrows. A value the variable already holds
@@ -153,33 +216,76 @@ QString signs(int n) {
     return QString::number(n) + (one ? QStringLiteral(" знака") : QStringLiteral(" знаков"));
 }
 
+// A caption as a name: without '&' marks, brackets and a closing colon, on one line.
 QString plain(QString s) {
     s.remove(QLatin1Char('&'));
+    s.remove(QLatin1Char('['));
+    s.remove(QLatin1Char(']'));
     s = s.simplified();
     while (s.endsWith(QLatin1Char(':'))) s.chop(1);
     return s.trimmed();
 }
 
+// A tip that is a whole instruction names its field by its first words, up to a comma, a colon or
+// a bracket.
+QString tipName(const QString& tip) {
+    QString t = plain(tip);
+    if (t.size() > 60) {
+        static const QRegularExpression stop(QStringLiteral("[,:;(]"));
+        const qsizetype at = t.indexOf(stop);
+        if (at >= 10) t = t.left(at).trimmed();
+    }
+    return t;
+}
+
 }  // namespace
 
-// The field as the user knows it: its prompt, else its tooltip or status text, else its label.
+// The field as the user knows it: the caption its layout names for it (a text beside it, or the
+// control that shows one), else its prompt (by name), else the words of its tip, else the prompt
+// declared just before it, else its status text, else its label.
 QString WindowImpl::fieldName(const Control& c) const {
-    if (c.desc && !c.desc->name.empty()) {
-        const QString prompt = QString::fromStdString(c.desc->name).toUpper() + QStringLiteral(":PROMPT");
-        if (auto it = byName.constFind(prompt); it != byName.constEnd()) {
-            const QString t = plain(ctls[*it].text);
-            if (!t.isEmpty()) return t;
+    if (!c.desc) return {};
+    if (auto it = c.desc->extra.find("caption"); it != c.desc->extra.end()) {
+        const QString cap = it->second;
+        if (cap.startsWith(QLatin1Char('?'))) {
+            if (auto k = byName.constFind(cap.toUpper()); k != byName.constEnd())
+                if (const QString t = plain(ctls[*k].text); !t.isEmpty()) return t;
+        } else if (const QString t = plain(cap); !t.isEmpty()) {
+            return t;
         }
     }
-    if (QString t = plain(c.tip.section(QLatin1Char('\n'), 0, 0)); !t.isEmpty()) return t;
+    if (!c.desc->name.empty()) {
+        const QString prompt = QString::fromStdString(c.desc->name).toUpper() + QStringLiteral(":PROMPT");
+        if (auto it = byName.constFind(prompt); it != byName.constEnd())
+            if (const QString t = plain(ctls[*it].text); !t.isEmpty()) return t;
+    }
+    if (QString t = tipName(c.tip); !t.isEmpty()) return t;
+    if (const int i = indexOf(&c); i > 0) {
+        // A prompt declared just before a control is its label (unless it is another's by name).
+        const Control& before = ctls[i - 1];
+        if (before.type == CType::Prompt && before.parentIndex == c.parentIndex && before.desc &&
+            !QString::fromStdString(before.desc->name).toUpper().endsWith(QStringLiteral(":PROMPT")))
+            if (const QString t = plain(before.text); !t.isEmpty()) return t;
+    }
     if (QString t = plain(c.msg); !t.isEmpty()) return t;
-    QString n = c.desc ? QString::fromStdString(c.desc->name) : QString();
+    QString n = QString::fromStdString(c.desc->name);
     if (n.startsWith(QLatin1Char('?'))) n.remove(0, 1);
     return n;
 }
 
 // What the field takes, in a sentence.
 QString WindowImpl::allowed(const Control& c) const {
+    if (!c.refusedChars.isEmpty()) {
+        QStringList l;
+        for (qsizetype i = 0; i < c.refusedChars.size(); ++i) {
+            QString one(c.refusedChars.at(i));
+            if (c.refusedChars.at(i).isHighSurrogate() && i + 1 < c.refusedChars.size()) one += c.refusedChars.at(++i);
+            l << one;
+        }
+        return l.size() == 1 ? QStringLiteral("Знак %1 в этом поле не сохраняется: уберите или замените его.").arg(l[0])
+                             : QStringLiteral("Знаки %1 в этом поле не сохраняются: уберите или замените их.")
+                                   .arg(l.join(QLatin1Char(' ')));
+    }
     const auto lo = dec(c.rangeLow), hi = dec(c.rangeHigh);
     if (c.refusedRange || (c.type == CType::Spin && (lo || hi))) {
         QString r = QStringLiteral("Допустимо число");
@@ -240,12 +346,14 @@ void Window::display(int feq) {
 bool Window::update(int feq) {
     if (feq) {
         Control* c = d_->ctl(feq);
-        return c ? d_->updateOne(*c) : true;
+        return c ? d_->take(*c) : true;
     }
     bool ok = true;
-    for (Control& c : d_->ctls) ok = d_->updateOne(c) && ok;
+    for (Control& c : d_->ctls) ok = d_->take(c) && ok;
     return ok;
 }
+
+bool Window::valueRefused() const { return d_->refusedFeq != 0; }
 
 void Window::change(int feq, std::string_view text1251) {
     Control* c = d_->ctl(feq);

@@ -77,6 +77,26 @@ std::string toCp1251(const QString& text) {
     return out;
 }
 
+QString unstorable(const QString& text, bool oem) {
+    QString bad;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        QString one(text.at(i));
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size()) one += text.at(++i);
+        const char16_t u = one.at(0).unicode();
+        bool ok = one.size() == 1 && u < 0x80;
+        if (!ok && one.size() == 1) {
+            for (int k = 0; k < 128; ++k) {
+                if (kCp1251ToUnicode[k] != u) continue;
+                const unsigned char o = kCp1251ToCp866[k];
+                ok = !oem || (o >= 0x80 && kCp866ToCp1251[o - 0x80] == 0x80 + k);
+                break;
+            }
+        }
+        if (!ok && !bad.contains(one)) bad += one;
+    }
+    return bad;
+}
+
 void cp1251ToCp866(char* data, std::size_t size) {
     for (std::size_t i = 0; i < size; ++i) {
         auto c = static_cast<unsigned char>(data[i]);

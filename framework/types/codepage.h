@@ -20,6 +20,10 @@ std::string toCp1251(const QString& text);
 void cp1251ToCp866(char* data, std::size_t size);
 void cp866ToCp1251(char* data, std::size_t size);
 
+// The characters of text that code page 1251 cannot hold, each once, in the order typed; with
+// oem also those that 866 cannot hold (they would not come back from a file kept in 866).
+QString unstorable(const QString& text, bool oem);
+
 // Case folding of 1251 text (Latin and Cyrillic, Ё/ё included).
 unsigned char upper1251(unsigned char c);
 unsigned char lower1251(unsigned char c);

@@ -140,10 +140,10 @@ TEST_F(Keys, ATypedValueOutsideTheRangeOrPictureIsRefusedAndTheUserToldWhy) {
         std::vector<const char*> said;  // in the message; empty: the value is taken
     };
     const Case cases[] = {
-        {"below the spin's range", 4, "3", Way::Enter, {"«3»", "«[Субъект РФ] X строка 1»", "от 5 до 100"}},
+        {"below the spin's range", 4, "3", Way::Enter, {"«3»", "«Субъект РФ X строка 1»", "от 5 до 100"}},
         {"above the spin's range", 4, "250", Way::Click, {"«250»", "от 5 до 100"}},
         {"more decimals than the picture", 4, "12.37", Way::Pass, {"«12.37»", "не более 1 знака после точки"}},
-        {"wider than the picture", 5, "99999.9", Way::Enter, {"«99999.9»", "«Ширина»", "не длиннее 6 знаков"}},
+        {"wider than the picture", 5, "99999", Way::Enter, {"«99999»", "«Ширина»", "не длиннее 6 знаков"}},
         {"not a number", 5, "1a", Way::Click, {"«1a»", "«Ширина»"}},
         {"within the range", 4, "62.5", Way::Enter, {}},
     };

@@ -288,7 +288,7 @@ TEST_F(Nastr, TypedCoordinatesOutsideTheRangeOrPictureAreRefusedWithAMessage) {
         {"LAS:AXZ1", "3", "от 5 до 100"},
         {"LAS:AXZ1", "250", "от 5 до 100"},
         {"LAS:AXZ1", "12.37", "не более 1 знака после точки"},
-        {"LAS:AZF1", "99999.9", "не длиннее 6 знаков"},
+        {"LAS:AZF1", "99999", "не длиннее 6 знаков"},
     };
     const int th = openEditor(vx::Request::Change);
     for (const Case& c : cases) {

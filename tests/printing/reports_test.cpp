@@ -159,6 +159,33 @@ TEST_F(PeriodReport, EnterInTheDialogPressesPrint) {
     EXPECT_TRUE(h.waitEnd(dialog));
 }
 
+// A refused date, then "Печать" or a calendar: no report and no calendar on the period the screen
+// no longer shows; once told, the dialog shows its period again and prints that.
+TEST_F(PeriodReport, ARefusedDatePrintsNothingUntilTheUserIsTold) {
+    D1 = day(2024, 3, 1);
+    D2 = day(2024, 3, 31);
+    COMMENT = w("Испорчено");
+    const int dialog = h.start(REP_DATA);
+    for (const char* press : {"?OKBUTTON", "?CALENDAR:2"}) {
+        SCOPED_TRACE(press);
+        h.type("?D2", u("31.02.2024"));
+        h.click(press);
+        ASSERT_EQ(h.dialogs().size(), 1u);
+        EXPECT_EQ(h.dialogs()[0].title, u("Неверное значение"));
+        EXPECT_EQ(h.value("?D2"), u("31.03.2024"));
+        ASSERT_TRUE(h.answer(vx::eng::btn::Ok));
+        EXPECT_TRUE(h.dialogs().empty());
+        EXPECT_EQ(preview(), nullptr);
+    }
+    h.click("?OKBUTTON");
+    Printed p = collect(0);
+    ASSERT_TRUE(p.preview);
+    EXPECT_EQ(numbersListed(p), std::vector<int>{105});
+    h.target(dialog);
+    h.click("?CANCELBUTTON");
+    EXPECT_TRUE(h.waitEnd(dialog));
+}
+
 // The dialog: the calendars, the status and "Печать", which starts a report and stays open.
 TEST_F(PeriodReport, TheDialogStartsTheReportWithItsPeriodAndStatus) {
     const int dialog = h.start(REP_DATA);
@@ -412,6 +439,38 @@ TEST_F(PeriodDeletion, TheDialogDeletesOnThePressOfItsButtonOnly) {
     EXPECT_EQ(animalOwners(), (std::multiset<long long>{405, 406}));
     EXPECT_TRUE(h.dialogs().empty());  // nothing to answer, nothing reported
     ASSERT_NE(h.window(), nullptr);    // and the dialog stays
+    h.click("?CANCELBUTTON");
+    EXPECT_TRUE(h.waitEnd(t));
+}
+
+// A date the dialog refuses never lets the period it replaced act in its place: the field shows
+// that period again once the user is told, and only what the screen shows is deleted.
+TEST_F(PeriodDeletion, ARefusedDateShowsThePeriodThatIsDeleted) {
+    D1 = 0;
+    D2 = 0;
+    const int t = h.start(PERIOD);
+    h.fill("?D1", u("01.03.2024"));
+    h.fill("?D2", u("31.03.2024"));
+    // Overtyped with a day that does not exist, then left: told, and the field shows its period.
+    h.fill("?D2", u("31.02.2024"));
+    ASSERT_EQ(h.dialogs().size(), 1u);
+    EXPECT_TRUE(h.dialogs()[0].text.contains(u("«31.02.2024» не подходит для поля «по»"))) << h.dialogs()[0].text.toStdString();
+    ASSERT_TRUE(h.answer(vx::eng::btn::Ok));
+    EXPECT_EQ(h.focus(), h.feq("?D2"));
+    EXPECT_EQ(h.value("?D2"), u("31.03.2024"));
+    EXPECT_EQ(certificates().size(), 6u);
+    // Overtyped again and "Удалить" pressed at once: the press is void, nothing is deleted.
+    h.type("?D2", u("31.02.2024"));
+    h.click("?OKBUTTON");
+    ASSERT_EQ(h.dialogs().size(), 1u);
+    EXPECT_EQ(h.value("?D2"), u("31.03.2024"));
+    ASSERT_TRUE(h.answer(vx::eng::btn::Ok));
+    EXPECT_EQ(certificates().size(), 6u);
+    // Narrowed to what is wanted: only that is deleted.
+    h.fill("?D2", u("10.03.2024"));
+    h.click("?OKBUTTON");
+    EXPECT_TRUE(h.dialogs().empty());
+    EXPECT_EQ(certificates(), (std::set<long long>{401, 403, 404, 405, 406}));
     h.click("?CANCELBUTTON");
     EXPECT_TRUE(h.waitEnd(t));
 }

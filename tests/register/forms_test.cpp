@@ -138,8 +138,10 @@ protected:
         // Every started thread builds its own managers, as the register's thread does.
         vexlo::processStart(0);
         // Other suites of this program bind the record names to buffers of their own.
-        eng::vars::addRecord(KAGENT_DESC, [] { return static_cast<void*>(static_cast<KAG_RECORD*>(&*KAG)); });
-        eng::vars::addRecord(ANIM_DESC, [] { return static_cast<void*>(static_cast<ANI_RECORD*>(&*ANI)); });
+        eng::vars::addRecord(KAGENT_DESC, [] { return static_cast<void*>(static_cast<KAG_RECORD*>(&*KAG)); },
+                             vexlo::kagentFile().oem);
+        eng::vars::addRecord(ANIM_DESC, [] { return static_cast<void*>(static_cast<ANI_RECORD*>(&*ANI)); },
+                             vexlo::animFile().oem);
         INIMGR.Init(QStringLiteral("vexlo.INI"));
     }
     void TearDown() override {
@@ -451,6 +453,56 @@ TEST_F(Forms, CounterpartyInsertShowsTheNewNumberAndAllowsANameThatExists) {
     EXPECT_TRUE(h.dialogs().empty());
     EXPECT_EQ(snapshot().agents, (std::vector<std::string>{"1 ООО Ромашка", "3 ИП Сидоров", "4 ООО Ромашка"}));
     EXPECT_EQ(iniKey("UpdateAgent", "Maximize"), "No");
+}
+
+// The counterparty's file keeps its text in code page 866: a name with characters it cannot hold
+// is refused with one message that names them, never stored with '?' in their place. A name
+// typed past the 80 characters the file keeps stops there while typing.
+TEST_F(Forms, CounterpartyNameTakesOnlyWhatItsFileKeeps) {
+    onThread([] { addAgent("ООО Ромашка"); });
+    const int th = call(UPDATEAGENT, vx::Request::Change, [] { chooseAgent(1); });
+    h.type(agent::NAME, u("Zakład ę 中 ✓"));
+    EXPECT_EQ(h.value(agent::NAME), u("Zakład ę 中 ✓"));  // shown as typed until it is handed in
+    h.click(agent::OK);
+    ASSERT_EQ(h.dialogs().size(), 1u);
+    const QString said = h.dialogs()[0].text;
+    EXPECT_EQ(h.dialogs()[0].title, u("Неверное значение"));
+    EXPECT_TRUE(said.contains(u("«Zakład ę 中 ✓» не подходит для поля «Контрагент физическое/юридическое лицо»"))) << said.toStdString();
+    EXPECT_TRUE(said.contains(u("Знаки ł ę 中 ✓ в этом поле не сохраняются"))) << said.toStdString();
+    ASSERT_TRUE(h.answer(eng::btn::Ok));
+    EXPECT_EQ(h.value(agent::NAME), u("ООО Ромашка"));
+    EXPECT_EQ(h.focus(), agent::NAME);
+    EXPECT_EQ(snapshot().agents, (std::vector<std::string>{"1 ООО Ромашка"}));
+    h.target(th);  // the snapshot read on a thread of its own
+    // The Russian quotes are 1251's but not 866's; the straight ones are both.
+    h.type(agent::NAME, u("ООО «Заря» — Агро"));
+    h.click(agent::OK);
+    ASSERT_EQ(h.dialogs().size(), 1u);
+    EXPECT_TRUE(h.dialogs()[0].text.contains(u("Знаки « » — в этом поле"))) << h.dialogs()[0].text.toStdString();
+    ASSERT_TRUE(h.answer(eng::btn::Ok));
+    const QString longName = QString(100, QChar(0x0416));  // Ж
+    h.type(agent::NAME, longName);
+    EXPECT_EQ(h.value(agent::NAME), longName.left(80));
+    h.type(agent::NAME, u("ООО \"Заря\" - Агро №2"));
+    h.click(agent::OK);
+    ASSERT_TRUE(ended(th));
+    EXPECT_TRUE(h.dialogs().empty());
+    EXPECT_EQ(snapshot().agents, (std::vector<std::string>{"1 ООО \"Заря\" - Агро №2"}));
+}
+
+// The animal rows' file keeps 1251: a sign 1251 holds but 866 does not is taken there.
+TEST_F(Forms, AnimalRowTakesWhatCodePage1251Holds) {
+    sample();
+    const int th = call(UPDATEANIM, vx::Request::Change, [] { chooseAnimal(120, 1); });
+    h.type(anim::PRIM, u("«пл» — №5"));
+    h.type(anim::KICHKA, QString(20, QChar(0x0411)));  // Б: the name keeps 15
+    EXPECT_EQ(h.value(anim::KICHKA), QString(15, QChar(0x0411)));
+    h.click(anim::OK);
+    ASSERT_TRUE(ended(th));
+    EXPECT_TRUE(h.dialogs().empty());
+    const auto rows = snapshot().animals;
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows[0], "120/1 " + QString(15, QChar(0x0411)).toStdString() + "|INV-1||||«пл» — №5");
 }
 
 TEST_F(Forms, CounterpartyRenameCarriesTheNewNameIntoEveryCertificateOfIt) {

@@ -92,10 +92,10 @@ protected:
     static void bindTheProgramsVariables() {
         namespace vars = vx::eng::vars;
         for (const vexlo::GlobalVar& g : vexlo::globals()) vars::add(g.name, g.ref);
-        vars::addRecord(KAGENT_DESC, [] { return static_cast<void*>(static_cast<KAG_RECORD*>(&*KAG)); });
-        vars::addRecord(FORMA1_DESC, [] { return static_cast<void*>(static_cast<FRM_RECORD*>(&*FRM)); });
+        vars::addRecord(KAGENT_DESC, [] { return static_cast<void*>(static_cast<KAG_RECORD*>(&*KAG)); }, true);
+        vars::addRecord(FORMA1_DESC, [] { return static_cast<void*>(static_cast<FRM_RECORD*>(&*FRM)); }, true);
         vars::addRecord(ANIM_DESC, [] { return static_cast<void*>(static_cast<ANI_RECORD*>(&*ANI)); });
-        vars::addRecord(LAST_DESC, [] { return static_cast<void*>(static_cast<LAS_RECORD*>(&*LAS)); });
+        vars::addRecord(LAST_DESC, [] { return static_cast<void*>(static_cast<LAS_RECORD*>(&*LAS)); }, true);
     }
     void TearDown() override {
         h.reset();
@@ -334,6 +334,65 @@ TEST_F(EntryForm, RequiredNumberThenDateStopTheSave) {
     ASSERT_TRUE(ended());
     EXPECT_EQ(response, vx::Response::Cancelled);
     EXPECT_TRUE(certs().empty());
+}
+
+// A refused value is never saved in place of the one on the screen: the save is void, the field
+// shows again what the certificate holds, and only that is written by the next save.
+TEST_F(EntryForm, ARefusedDateNumberOrTextIsNeverSavedInPlaceOfTheShownOne) {
+    struct Case {
+        const char* field;
+        const char* accepted;  // typed and left first
+        const char* refused;   // then typed over it, and the save pressed
+        const char* name;      // how the message names the field
+    };
+    const Case cases[] = {
+        {"?FRM:DATAVV", "01.04.2025", "31.02.2025", "от"},
+        {"?FRM:NOMSV", "61", "6l", "№"},
+        {"?FRM:F7", "Колхоз Луч", "Zakład ę 中 ✓", "Указывается наименование организации-отправителя и ее полный адрес"},
+        {"?FRM:F171", "01.03.2025", "01.03.202x", "Дата исследования"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.field);
+        addLayout({});
+        open(vx::Request::Insert);
+        Harness& hs = harness();
+        hs.fill("?FRM:NOMSV", "60");
+        hs.fill("?FRM:DATAVV", "01.04.2025");
+        hs.fill(c.field, q(c.accepted));
+        hs.type(c.field, q(c.refused));
+        for (int save = 0; save < 2; ++save) {
+            hs.click("?OK");
+            ASSERT_EQ(hs.dialogs().size(), 1u);
+            const QString said = hs.dialogs()[0].text;
+            EXPECT_TRUE(said.contains(q("«") + q(c.refused) + q("» не подходит для поля «") + q(c.name) + q("»")))
+                << said.toStdString();
+            ASSERT_TRUE(hs.answer(vx::eng::btn::Ok));
+            EXPECT_EQ(value(c.field), q(c.accepted));
+            EXPECT_EQ(hs.focus(), feq(c.field));
+            EXPECT_TRUE(certs().empty());
+            if (save == 0) hs.type(c.field, q(c.refused));  // and once more, as a hurried user would
+        }
+        hs.click("?OK");
+        ASSERT_TRUE(ended());
+        auto all = certs();
+        ASSERT_EQ(all.size(), 1u);
+        EXPECT_EQ(all[0].NOMSV.toInt(), std::string(c.field) == "?FRM:NOMSV" ? 61 : 60);
+        EXPECT_EQ(std::int32_t(all[0].DATAVV), vx::date::fromYmd(2025, 4, 1));
+        EXPECT_EQ(all[0].MES.str(), w("апреля"));
+        if (std::string(c.field) == "?FRM:F7") {
+            EXPECT_EQ(all[0].F7.str(), w(c.accepted));
+        }
+        if (std::string(c.field) == "?FRM:F171") {
+            EXPECT_EQ(all[0].F171.str(), std::to_string(vx::date::fromYmd(2025, 3, 1)));
+        }
+        onThread([] {
+            RELATE_FORMA1->Open();
+            ACCESS_FORMA1->SetStart(FRM_K1);
+            while (ACCESS_FORMA1->TryNext() == 0) ACCESS_FORMA1->Delete();
+            RELATE_FORMA1->Close();
+        });
+        h.reset();
+    }
 }
 
 TEST_F(EntryForm, DuplicateNumberIsReportedAndTheWindowStays) {
