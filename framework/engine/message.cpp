@@ -6,6 +6,7 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QFormLayout>
 #include <QLineEdit>
@@ -128,7 +129,19 @@ FontDialog::FontDialog(QWidget* parent, const QString& title, const FontChoice& 
     start_ = start;
     // The layouts' typefaces are Windows names; the dialog lists the installed faces.
     const QString standIn = platform::printFamily(start.typeface);
-    font_->setCurrentFont(fontOf(FontDesc{standIn.isEmpty() ? start.typeface : standIn, start.size, start.style, -1}, QFont()));
+    QFont initial = fontOf(FontDesc{standIn.isEmpty() ? start.typeface : standIn, start.size, start.style, -1}, QFont());
+    // The dialog lists a face's styles by their own names ("Bold"); the one the style number
+    // stands for is named, or the dialog would guess from a translated description.
+    int nearest = -1;
+    for (const QString& st : QFontDatabase::styles(initial.family())) {
+        if (QFontDatabase::italic(initial.family(), st) != initial.italic()) continue;
+        const int off = std::abs(QFontDatabase::weight(initial.family(), st) - initial.weight());
+        if (nearest < 0 || off < nearest) {
+            nearest = off;
+            initial.setStyleName(st);
+        }
+    }
+    font_->setCurrentFont(initial);
     const QFont shown = font_->currentFont();
     shownFamily_ = shown.family();
     shownStyle_ = styleOf(shown);

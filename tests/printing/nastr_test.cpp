@@ -475,6 +475,7 @@ TEST_F(Nastr, ChangingOnlyTheColourKeepsTheLayoutsTypefaceAndStyle) {
     const QFont shown = box->fontPart()->currentFont();
     EXPECT_EQ(shown.family(), vx::platform::printFamily(u("Times New Roman CYR")));
     EXPECT_EQ(shown.weight(), QFont::Bold);
+    EXPECT_FALSE(shown.italic());
     EXPECT_EQ(shown.pointSize(), 11);
     QStringList names;
     for (QLineEdit* e : box->fontPart()->findChildren<QLineEdit*>()) names << e->text();
