@@ -17,9 +17,9 @@
 //                time the batches used stays under half the slice. Between two batches, and
 //                after the last record before the preview opens, the thread lets the main loop
 //                deliver the input already on its way (no nested event loop), so a press made
-//                while a batch runs is taken before the next one. A sorted view (processclass.h) reads its
-//                records first, in the same batches, and starts giving them at the next timer
-//                event (posted at once). Each record given goes through the group breaks, then
+//                while a batch runs is taken before the next one. A sorted view
+//                (processclass.h) reads its records first, in the same batches, and starts
+//                giving them at the next timer event (posted at once). Each record given goes through the group breaks, then
 //                to the process object's TakeRecord. After each timer event the percentage
 //                text and the progress bar show how far the reading has come.
 //   Breaks       AddBreak(value, header, footer): when the value of a record differs from the
