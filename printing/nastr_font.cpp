@@ -1,5 +1,8 @@
 #include "printing/nastr_font.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "framework/engine/message.h"
 #include "framework/types/codepage.h"
 #include "shell/globals.h"
@@ -14,7 +17,11 @@ QString fontCaption(const LAS_RECORD& las) {
 std::string cyrillicTypeface(std::string_view chosen) {
     while (!chosen.empty() && chosen.back() == ' ') chosen.remove_suffix(1);
     std::string name(chosen);
-    if (!name.ends_with("Cyr")) name += " Cyr";
+    // "CYR", as the layouts name their typefaces ("Times New Roman CYR"), is the suffix too.
+    const bool suffixed = name.size() >= 3 && std::equal(name.end() - 3, name.end(), "cyr", [](char a, char b) {
+                              return std::tolower(static_cast<unsigned char>(a)) == b;
+                          });
+    if (!suffixed) name += " Cyr";
     if (name.size() > sizeof(LAS_RECORD::TYPEFACE)) name.resize(sizeof(LAS_RECORD::TYPEFACE));
     return name;
 }

@@ -111,6 +111,11 @@ std::function<void(ReportManager&)>& batchQueuedHook() {
     return hook;
 }
 
+std::function<void(ReportManager&)>& recordHook() {
+    static std::function<void(ReportManager&)> hook;
+    return hook;
+}
+
 void addQueryMessage(ErrorClass& e) {
     if (e.Find(ReportMsg::BadQuery)) return;
     e.AddMessage({ReportMsg::BadQuery, Level::Notify, QStringLiteral("Ошибка в запросе"),
@@ -120,6 +125,7 @@ void addQueryMessage(ErrorClass& e) {
 }  // namespace
 
 void ReportManager::SetBatchQueuedHook(std::function<void(ReportManager&)> hook) { batchQueuedHook() = std::move(hook); }
+void ReportManager::SetRecordHook(std::function<void(ReportManager&)> hook) { recordHook() = std::move(hook); }
 
 void ReportManager::InitReportAndPreview(ProcessClass& process, rpt::Report& report, PrintPreviewClass& preview,
                                          IniClass* ini, bool maximize) {
@@ -148,8 +154,12 @@ void ReportManager::Init(ProcessClass& process, rpt::Report& report, PrintPrevie
     // The press of the cancel button is taken when it happens, not when its Accepted event comes
     // round: timer events queued before it must not print on, nor open the preview.
     if (eng::Control* c = cancelControl_ ? w.control(cancelControl_) : nullptr)
-        if (auto* button = qobject_cast<QAbstractButton*>(c->widget.data()))
+        if (auto* button = qobject_cast<QAbstractButton*>(c->widget.data())) {
+            cancelButton_ = button;
             cancelConnection_ = QObject::connect(button, &QAbstractButton::clicked, button, [this] { cancelled_ = true; });
+            // A thread waiting for a held press to end (takeInput) is woken by its release.
+            releaseConnection_ = QObject::connect(button, &QAbstractButton::released, button, [] { eng::detail::schedule(); });
+        }
     // The thermometer is a region of the progress window; the bar fills it.
     const int thermometer = w.feq("?PROGRESS:THERMOMETER");
     if (eng::Control* c = thermometer ? w.control(thermometer) : nullptr; c && c->widget) {
@@ -173,6 +183,7 @@ void ReportManager::AddBreak(std::function<std::string()> value, int headerBand,
 
 int ReportManager::Kill() {
     QObject::disconnect(cancelConnection_);
+    QObject::disconnect(releaseConnection_);
     if (Opened()) clearStatus();
     if (int level = WindowManager::Kill()) return level;
     if (Report && Report->isOpen()) Report->close();
@@ -273,7 +284,9 @@ int ReportManager::takeRecord() {
             groupsOpen_ = true;
         }
     }
-    return Process->TakeRecord();
+    const int level = Process->TakeRecord();
+    if (recordHook()) recordHook()(*this);
+    return level;
 }
 
 void ReportManager::EndReport() {
@@ -292,8 +305,7 @@ int ReportManager::TakeTimer() {
     }
     if (!reading_ || !Process) return Level::Benign;
     const qint64 slice = std::max(TimeSlice, 1) * 10;  // milliseconds
-    QElapsedTimer all;
-    all.start();
+    qint64 used = 0;  // what the batches of this timer event took, the waits between them aside
     bool end = false;
     bool sorted = false;  // a sorted view has read its last record
     const bool readingBefore = Process->Reading();
@@ -320,12 +332,23 @@ int ReportManager::TakeTimer() {
             }
         }
         const qint64 took = one.elapsed();
+        used += took;
         if (took * 5 < slice * 4) batch_ *= 2;
         else if (took * 2 > slice * 3) batch_ = std::max(1, batch_ / 2);
-        if (end || sorted || all.elapsed() * 2 >= slice) break;
+        if (end || sorted || used * 2 >= slice) break;
+        // Before the next batch of the same timer event, what the user did meanwhile is taken.
+        if (!takeInput()) {
+            endCancelled();
+            return Level::Benign;
+        }
     }
     showProgress();
     if (end) {
+        // The last chance for "Отменить" before the preview covers the progress window.
+        if (!takeInput()) {
+            endCancelled();
+            return Level::Benign;
+        }
         finish();
     } else if (sorted && readingBefore) {
         // The records are sorted: printing starts with a batch of one at the next timer event.
@@ -333,6 +356,17 @@ int ReportManager::TakeTimer() {
         queueBatch();
     }
     return Level::Benign;
+}
+
+bool ReportManager::takeInput() {
+    if (cancelled_) return false;
+    if (!eng::detail::currentState()) return true;
+    eng::detail::letPendingInputIn();
+    // A press still held on the cancel button is decided by its release: a click cancels, a
+    // release beside the button does not.
+    if (cancelButton_ && cancelButton_->isDown() && !cancelled_)
+        eng::detail::waitUntil([this] { return cancelled_ || !cancelButton_ || !cancelButton_->isDown(); });
+    return !cancelled_;
 }
 
 void ReportManager::showProgress() {

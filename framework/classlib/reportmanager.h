@@ -14,9 +14,12 @@
 //                TimeSlice hundredths of a second. A batch that took less than four fifths of
 //                the slice doubles the batch size, one that took more than one and a half
 //                slices halves it; another batch follows in the same timer event while the
-//                time used stays under half the slice. A sorted view (processclass.h) reads its
-//                records first, in the same batches, and starts giving them at the next timer
-//                event (posted at once). Each record given goes through the group breaks, then
+//                time the batches used stays under half the slice. Between two batches, and
+//                after the last record before the preview opens, the thread lets the main loop
+//                deliver the input already on its way (no nested event loop), so a press made
+//                while a batch runs is taken before the next one. A sorted view
+//                (processclass.h) reads its records first, in the same batches, and starts
+//                giving them at the next timer event (posted at once). Each record given goes through the group breaks, then
 //                to the process object's TakeRecord. After each timer event the percentage
 //                text and the progress bar show how far the reading has come.
 //   Breaks       AddBreak(value, header, footer): when the value of a record differs from the
@@ -30,8 +33,10 @@
 //                preview to close, without a nested event loop (the progress window is disabled
 //                meanwhile), then ends with the response completed.
 // Cancel: the cancel button (AddItem(control, 2)) wins whenever it is pressed before the preview
-// opens: the press is taken when the button is clicked, before the timer events already queued
-// are handled, so no further record is printed, no preview opens, and the response is cancelled.
+// opens, also while a batch runs: the press is taken when the button is clicked, before the timer
+// events already queued are handled, and looked for between batches and before the preview; a
+// press still held on the button then waits for its release. No further record is printed, no
+// preview opens, and the response is cancelled.
 // When the window closes, the application frame's status bar loses the text of the progress
 // window's controls ("Cancel Report").
 //
@@ -49,6 +54,7 @@
 #include "framework/report/preview.h"
 #include "framework/report/report.h"
 
+class QAbstractButton;
 class QProgressBar;
 
 namespace vx {
@@ -122,6 +128,9 @@ public:
     // for its next batch of records (after the first record was read, and when a sorted view has
     // read all its records). Empty: nothing is called.
     static void SetBatchQueuedHook(std::function<void(ReportManager&)> hook);
+    // Test hook: called on the report's thread after each record the process object took, inside
+    // the batch that reads it. Empty: nothing is called.
+    static void SetRecordHook(std::function<void(ReportManager&)> hook);
 
 protected:
     virtual int TakeTimer();
@@ -142,12 +151,18 @@ private:
     void showProgress();
     void queueBatch();
     int takeRecord();  // the breaks, then the process object's record step
+    // Lets the main loop deliver what the user did meanwhile (no nested event loop: the thread
+    // waits, the others run); false when "Отменить" was pressed, also by a press still held on
+    // the button that its release turns into a click.
+    bool takeInput();
     void finish();
     void endCancelled();
     void clearStatus();
 
     QPointer<QProgressBar> bar_;
+    QPointer<QAbstractButton> cancelButton_;
     QMetaObject::Connection cancelConnection_;
+    QMetaObject::Connection releaseConnection_;
     std::vector<Break> breaks_;
     bool groupsOpen_ = false;
     int cancelControl_ = 0;

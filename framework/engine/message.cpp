@@ -6,8 +6,10 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QFormLayout>
+#include <QLineEdit>
 #include <QIcon>
 #include <QPixmap>
 #include <QMainWindow>
@@ -18,9 +20,11 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdlib>
 #include <list>
 
 #include "fonts.h"
+#include "framework/platform/fonts.h"
 #include "framework/types/codepage.h"
 #include "threads.h"
 #include "window.h"
@@ -123,7 +127,28 @@ FontDialog::FontDialog(QWidget* parent, const QString& title, const FontChoice& 
     font_ = new QFontDialog(this);
     font_->setWindowFlags(Qt::Widget);
     font_->setOptions(QFontDialog::DontUseNativeDialog | QFontDialog::NoButtons);
-    font_->setCurrentFont(fontOf(FontDesc{start.typeface, start.size, start.style, -1}, QFont()));
+    start_ = start;
+    // The layouts' typefaces are Windows names; the dialog lists the installed faces.
+    const QString standIn = platform::printFamily(start.typeface);
+    QFont initial = fontOf(FontDesc{standIn.isEmpty() ? start.typeface : standIn, start.size, start.style, -1}, QFont());
+    // The dialog lists a face's styles by their own names ("Bold"); the one the style number
+    // stands for is named, or the dialog would guess from a translated description.
+    int nearest = -1;
+    for (const QString& st : QFontDatabase::styles(initial.family())) {
+        if (QFontDatabase::italic(initial.family(), st) != initial.italic()) continue;
+        const int off = std::abs(QFontDatabase::weight(initial.family(), st) - initial.weight());
+        if (nearest < 0 || off < nearest) {
+            nearest = off;
+            initial.setStyleName(st);
+        }
+    }
+    font_->setCurrentFont(initial);
+    const QFont shown = font_->currentFont();
+    shownFamily_ = shown.family();
+    shownStyle_ = styleOf(shown);
+    shownSize_ = shown.pointSize();
+    nameTheStandIn();
+    QObject::connect(font_, &QFontDialog::currentFontChanged, this, [this] { nameTheStandIn(); });
     lay->addWidget(font_);
     auto* form = new QFormLayout;
     colour_ = new QComboBox(this);
@@ -154,11 +179,20 @@ FontDialog::FontDialog(QWidget* parent, const QString& title, const FontChoice& 
     QObject::connect(bb, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
+// While the stand-in face is the one chosen, the family line shows it by the name given.
+void FontDialog::nameTheStandIn() {
+    const QString name = start_.typeface.trimmed();
+    if (name.isEmpty() || font_->currentFont().family().compare(shownFamily_, Qt::CaseInsensitive) != 0) return;
+    for (QLineEdit* e : font_->findChildren<QLineEdit*>())
+        if (e->isReadOnly() && e->text().compare(shownFamily_, Qt::CaseInsensitive) == 0) e->setText(name);
+}
+
 void FontDialog::take(FontChoice& f) const {
     const QFont q = font_->currentFont();
-    f.typeface = q.family();
-    f.size = q.pointSize();
-    f.style = styleOf(q);
+    const bool sameFamily = q.family().compare(shownFamily_, Qt::CaseInsensitive) == 0;
+    f.typeface = sameFamily && !start_.typeface.trimmed().isEmpty() ? start_.typeface : q.family();
+    f.size = q.pointSize() == shownSize_ ? start_.size : q.pointSize();
+    f.style = styleOf(q) == shownStyle_ ? start_.style : styleOf(q);
     f.color = colour_->currentData().toInt();
     f.charset = charset_->currentData().toInt();
 }

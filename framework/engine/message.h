@@ -49,7 +49,10 @@ struct DialogHooks {
 DialogHooks& dialogHooks();
 
 // The font dialog the font hook shows: the typeface, size and style, the colour and the character
-// set, each starting from the choice given. take() gives what the user chose.
+// set, each starting from the choice given. A typeface the layouts name ("Times New Roman CYR")
+// opens on the installed face that stands in for it, shown under the name given. take() gives
+// what the user chose; what he left as it opened comes back exactly as given (the typeface's own
+// name, its style and size numbers), not as the installed face's.
 class FontDialog : public QDialog {
 public:
     FontDialog(QWidget* parent, const QString& title, const FontChoice& start);
@@ -59,9 +62,16 @@ public:
     QComboBox* charsetPart() const { return charset_; }
 
 private:
+    void nameTheStandIn();
+
     QFontDialog* font_ = nullptr;
     QComboBox* colour_ = nullptr;
     QComboBox* charset_ = nullptr;
+    FontChoice start_;
+    // What the font part showed when it opened.
+    QString shownFamily_;
+    int shownStyle_ = 0;
+    int shownSize_ = 0;
 };
 
 bool FILEDIALOG(const QString& title, std::string& path, const QString& filter = {}, int flags = 0);

@@ -255,7 +255,16 @@ QByteArray probeSnapshot() {
                 o.insert(QStringLiteral("menubar"), screenRect(mb));
                 o.insert(QStringLiteral("menus"), menuItems(mb, mb->actions(), names));
             }
-            if (QStatusBar* sb = mw->statusBar(); sb && sb->isVisible()) o.insert(QStringLiteral("statusbar"), screenRect(sb));
+            if (QStatusBar* sb = mw->statusBar(); sb && sb->isVisible()) {
+                o.insert(QStringLiteral("statusbar"), screenRect(sb));
+                // What the status bar shows: a passing message (a control's status tip under the
+                // mouse) over the zones, and the zones' own texts.
+                o.insert(QStringLiteral("statusMessage"), sb->currentMessage());
+                QJsonArray zones;
+                for (int zone = 1; zone <= int(w->desc().statusZones.size()); ++zone)
+                    zones.append(w->statusText(zone));
+                o.insert(QStringLiteral("statusZones"), zones);
+            }
         }
         o.insert(QStringLiteral("controls"), ctls);
         wins.append(o);

@@ -294,6 +294,32 @@ void waitUntil(const std::function<bool()>& ready) {
     t->caller = std::move(t->caller).resume();
 }
 
+namespace {
+// Passes of the main loop a fiber lets by in letPendingInputIn: the display connection is read in
+// one, the events it gives are queued for the widgets and delivered in the next; one more for
+// what their delivery posts in turn.
+constexpr int kInputPasses = 3;
+
+void passOnce(const std::shared_ptr<int>& left) {
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [left] {
+            if (--*left > 0) passOnce(left);
+            else schedule();
+        },
+        Qt::QueuedConnection);
+}
+}  // namespace
+
+void letPendingInputIn() {
+    if (!g_running) throw std::logic_error("an engine wait was called outside a logical thread");
+    if (!QCoreApplication::instance()) return;
+    // Shared with the queued calls: a fiber unwound meanwhile leaves them nothing dangling.
+    auto left = std::make_shared<int>(kInputPasses);
+    passOnce(left);
+    waitUntil([left] { return *left <= 0; });
+}
+
 void enqueue(ThreadState* t, const EventRec& e) {
     t->queue.push_back(e);
     schedule();

@@ -143,6 +143,12 @@ struct ThreadState;
 ThreadState* currentState();  // nullptr on the main stack
 // Suspends the running fiber until ready() holds. On the main stack this is an error (throws).
 void waitUntil(const std::function<bool()>& ready);
+// Suspends the running fiber while Qt's main loop takes what is already on its way to the
+// program (the window system's input first of all: a click made meanwhile reaches its widget)
+// and delivers it; other threads run as usual. The fiber resumes after a few passes of the loop,
+// each a queued call of its own, so input read from the display server in one pass is delivered
+// to the widgets in the next. No nested event loop runs. On the main stack this is an error.
+void letPendingInputIn();
 // Queues an event for a thread (by state); schedules.
 void enqueue(ThreadState* t, const EventRec& e);
 // Takes the next event for window w (events targeted at w, or untargeted when w is innermost).

@@ -1,6 +1,7 @@
 #include "framework/report/report.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QFontMetricsF>
 #include <QHash>
@@ -15,6 +16,8 @@ namespace {
 
 constexpr double kEpsilonMm = 1e-6;
 constexpr double kColumnGapMm = 1.0;
+// What a printer cannot reach at the paper's right edge; values stop there.
+constexpr double kPrintableMarginMm = 5.0;
 
 QColor colourOf(int bgr, QColor fallback = Qt::black) {
     if (bgr < 0) return fallback;
@@ -31,25 +34,36 @@ std::optional<vx::pic::Picture> pictureOf(const QString& picture) {
     return vx::pic::parse(picture.toStdString());
 }
 
-// Average character width of a font in millimetres, measured at printer resolution.
-double averageCharMm(const TextFont& f) {
-    static QHash<QString, double> cache;
-    const QString key = QStringLiteral("%1|%2|%3|%4").arg(f.family).arg(f.points).arg(f.weight).arg(f.italic);
-    if (auto it = cache.constFind(key); it != cache.constEnd()) return *it;
+// A font's metrics at printer resolution, and how many millimetres one of their units is.
+QFontMetricsF printerMetrics(const TextFont& f, double* mmPerUnit) {
+    static QHash<QString, QFontMetricsF> cache;
     static QImage device = [] {
         QImage img(1, 1, QImage::Format_RGB32);
         img.setDotsPerMeterX(int(1200 / 0.0254));
         img.setDotsPerMeterY(int(1200 / 0.0254));
         return img;
     }();
+    *mmPerUnit = 25.4 / device.logicalDpiX();
+    const QString key = QStringLiteral("%1|%2|%3|%4").arg(f.family).arg(f.points).arg(f.weight).arg(f.italic);
+    if (auto it = cache.constFind(key); it != cache.constEnd()) return *it;
     QFont font(f.family);
     font.setPointSizeF(f.points);
     font.setWeight(QFont::Weight(std::clamp(f.weight, 1, 1000)));
     font.setItalic(f.italic);
     font.setHintingPreference(QFont::PreferNoHinting);
-    const double mm = QFontMetricsF(font, &device).averageCharWidth() * 25.4 / device.logicalDpiX();
-    cache.insert(key, mm);
-    return mm;
+    return *cache.insert(key, QFontMetricsF(font, &device));
+}
+
+// Average character width of a font in millimetres, measured at printer resolution.
+double averageCharMm(const TextFont& f) {
+    double unit = 0;
+    return printerMetrics(f, &unit).averageCharWidth() * unit;
+}
+
+// The advance of a text in millimetres, measured at printer resolution.
+double textWidthMm(const TextFont& f, const QString& text) {
+    double unit = 0;
+    return printerMetrics(f, &unit).horizontalAdvance(text) * unit;
 }
 
 }  // namespace
@@ -352,8 +366,9 @@ double Report::lineHeightMm(int no) const {
     return effectiveFont(no).points * 25.4 / 72.0;
 }
 
-// The room a control of natural width has up to the next text control of its band that begins to
-// its right on the same line (their line heights overlap); 0 when none does.
+// The room a control of natural width has up to its column's end: the nearest vertical rule of
+// its band that crosses its line to its right, or the next text control of its band that begins
+// to its right on the same line (their line heights overlap); 0 when there is neither.
 double Report::roomRight(int bandNo, int no) const {
     if (rooms_.size() != entries_.size()) rooms_.assign(entries_.size(), -1);
     double& cached = rooms_[no - 1];
@@ -368,10 +383,20 @@ double Report::measureRoomRight(int bandNo, int no) const {
     double limit = 0;
     for (int other = bandNo + 1; other <= int(entries_.size()); ++other) {
         const Entry& e = entries_[other - 1];
-        if (e.isBand || e.band != bandNo || other == no || e.c.hidden || e.c.kind != ControlKind::Text) continue;
+        if (e.isBand || e.band != bandNo || other == no || e.c.hidden) continue;
+        double from = 0, to = 0;  // the other control's vertical extent
+        if (e.c.kind == ControlKind::Text) {
+            from = e.c.y;
+            to = e.c.y + lineHeightMm(other);
+        } else if (e.c.kind == ControlKind::Line && std::abs(e.c.width) <= kEpsilonMm && e.c.height != 0) {
+            // A vertical rule: the column's own edge.
+            from = std::min(e.c.y, e.c.y + e.c.height);
+            to = std::max(e.c.y, e.c.y + e.c.height);
+        } else {
+            continue;
+        }
         if (e.c.x <= c->x + kEpsilonMm) continue;
-        const double otherBottom = e.c.y + lineHeightMm(other);
-        if (e.c.y >= bottom - kEpsilonMm || otherBottom <= top + kEpsilonMm) continue;
+        if (from >= bottom - kEpsilonMm || to <= top + kEpsilonMm) continue;
         if (limit == 0 || e.c.x < limit) limit = e.c.x;
     }
     // A column's value ends a blank's width before the next column begins.
@@ -406,12 +431,20 @@ void Report::layBand(int bandNo, double ox, double oy) {
                 // A caption is the layout's own text, made to fit; values are what runs long.
                 const bool isValue = c.var.valid() || c.value || c.total != TotalKind::None;
                 if (clipText_ && isValue) {
+                    // Nothing of a value runs past what the printer can reach at the paper's edge.
+                    const double edge =
+                        std::max(pageSize_.width() - kPrintableMarginMm - it.rect.left(), kEpsilonMm);
                     if (c.width > 0) {
                         it.clip = true;
+                        if (it.rect.width() > edge) it.rect.setWidth(edge);
                     } else if (c.align == Align::Left && c.total == TotalKind::None) {
-                        // A value of natural width stops where the next column of its line begins.
+                        // A value of natural width stops where its column ends: at the rule or the
+                        // next text to its right, else at the paper's edge.
                         if (const double room = roomRight(bandNo, no); room > 0) {
-                            it.rect.setWidth(room);
+                            it.rect.setWidth(std::min(room, edge));
+                            it.clip = true;
+                        } else if (textWidthMm(it.font, it.text) > edge) {
+                            it.rect.setWidth(edge);
                             it.clip = true;
                         }
                     }

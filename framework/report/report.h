@@ -100,9 +100,11 @@ public:
     void setDefaultFont(const Font& f) { font_ = f; }
     // Values stay in their columns (on unless set off): a value (a bound variable, a computed
     // text or a total) in a control with a width keeps only the whole characters that fit it; a
-    // left-aligned value of natural width keeps what fits up to 1 mm before the next text control
-    // that begins to its right on its line. Captions (fixed texts) are the layout's own and print
-    // whole. Off: every text is drawn whole from its position (a blank form whose lines the
+    // left-aligned value of natural width keeps what fits up to 1 mm before its column ends: the
+    // nearest vertical rule of its band that crosses its line to its right, or the next text
+    // control that begins to its right on its line. No value runs past the paper's printable
+    // right edge (5 mm from it), the last column's too. Captions (fixed texts) are the layout's
+    // own and print whole. Off: every text is drawn whole from its position (a blank form whose lines the
     // entry window keeps in place).
     void setClipText(bool on) { clipText_ = on; }
     bool clipText() const { return clipText_; }

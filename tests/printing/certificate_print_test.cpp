@@ -21,6 +21,7 @@
 #include "framework/types/codepage.h"
 #include "pdf_read.h"
 #include "printing/certificate_print.h"
+#include "queued_press.h"
 #include "shell/dictionary.h"
 #include "shell/globals.h"
 #include "shell/procedures.h"
@@ -57,6 +58,7 @@ protected:
     void TearDown() override {
         vexlo::printing::SetReadingHook(nullptr);
         vx::ReportManager::SetBatchQueuedHook(nullptr);
+        vx::ReportManager::SetRecordHook(nullptr);
         RELATE_LAST->Close();
         RELATE_FORMA1->Close();
         dir.leave();
@@ -278,6 +280,34 @@ TEST_F(CertificatePrint, CancelWhilstThePageIsQueuedGivesNoPreview) {
         });
         ASSERT_TRUE(h.waitEnd(t));
         EXPECT_EQ(queued, 1);
+        EXPECT_EQ(preview(), nullptr);
+        EXPECT_TRUE(h.dialogs().empty());
+        EXPECT_EQ(response, 2);
+    }
+}
+
+// "Отменить" pressed while the batch that prints the page runs: the press goes through Qt's
+// event queue, and the print takes it before it would open the preview.
+TEST_F(CertificatePrint, CancelPressedWhileThePageIsPrintedGivesNoPreview) {
+    addLayout({1, {{"F2", {30.0, 90.0}}}});
+    addCertificate(5);
+    NFORM = 5;
+    static int response = -1;
+    for (void (*proc)() : {PRINT_F1_1, PRINT_F1_2, PRINT_F1_3}) {
+        int taken = 0;
+        vx::ReportManager::SetRecordHook([&](vx::ReportManager& r) {
+            ++taken;
+            vx::eng::Control* c = r.Win().control(vx::progress::Cancel);
+            ASSERT_TRUE(c && c->widget);
+            vexlo::test::queuePress(c->widget);
+        });
+        response = -1;
+        const int t = h.start([proc] {
+            proc();
+            response = vx::eng::GLOBALRESPONSE;
+        });
+        ASSERT_TRUE(h.waitEnd(t));
+        EXPECT_EQ(taken, 1);
         EXPECT_EQ(preview(), nullptr);
         EXPECT_TRUE(h.dialogs().empty());
         EXPECT_EQ(response, 2);

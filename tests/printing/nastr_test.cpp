@@ -23,6 +23,7 @@
 #include "framework/classlib/windowmanager.h"
 #include "framework/engine/harness.h"
 #include "framework/engine/vars.h"
+#include "framework/platform/fonts.h"
 #include "framework/platform/profile.h"
 #include "framework/types/codepage.h"
 #include "printing/nastr_font.h"
@@ -349,6 +350,7 @@ TEST(NastrFont, ChosenNamesGetTheirCyrillicSuffixOnce) {
         {"Arial", "Arial Cyr"},
         {"Arial Cyr", "Arial Cyr"},
         {"Arial Cyr   ", "Arial Cyr"},
+        {"Times New Roman CYR", "Times New Roman CYR"},  // the layouts' own spelling
         {"Liberation Serif", "Liberation Serif Cyr"},
         {"ABCDEFGHIJKLMNOPQRSTUVWXYZ12", "ABCDEFGHIJKLMNOPQRSTUVWXYZ12 Cy"},   // cut at 31
         {"ABCDEFGHIJKLMNOPQRSTUVWXYZ12345", "ABCDEFGHIJKLMNOPQRSTUVWXYZ12345"},
@@ -459,6 +461,53 @@ TEST_F(Nastr, FontDialogKeepsColourAndCharacterSetAndOffersAColour) {
     EXPECT_EQ(r.FONTCOLOR.get(), 0x008080);
     EXPECT_EQ(r.CHARSET.get(), 204);
     EXPECT_EQ(CHARSET.get(), 204);
+}
+
+// The first dialog of the run opens on the layout's own font: the installed face that stands in
+// for "Times New Roman CYR", shown under that name, bold, 11. Only the colour changed (picked with
+// a click and a key): the saved layout keeps its typeface, style, size and character set exactly.
+TEST_F(Nastr, ChangingOnlyTheColourKeepsTheLayoutsTypefaceAndStyle) {
+    oneLayout();
+    const int th = openEditor(vx::Request::Change);
+    h.click(ed::FONT);
+    eng::FontDialog* box = fontDialogBox();
+    ASSERT_NE(box, nullptr);
+    const QFont shown = box->fontPart()->currentFont();
+    EXPECT_EQ(shown.family(), vx::platform::printFamily(u("Times New Roman CYR")));
+    EXPECT_EQ(shown.weight(), QFont::Bold);
+    EXPECT_FALSE(shown.italic());
+    EXPECT_EQ(shown.pointSize(), 11);
+    QStringList names;
+    for (QLineEdit* e : box->fontPart()->findChildren<QLineEdit*>()) names << e->text();
+    EXPECT_TRUE(names.contains(u("Times New Roman CYR"))) << names.join(u(" | ")).toStdString();
+    QComboBox* colour = box->colourPart();
+    EXPECT_EQ(colour->currentText(), u("Черный"));
+    QTest::mouseClick(colour, Qt::LeftButton, {}, colour->rect().center());
+    h.idle();
+    for (int i = 0; i < 2; ++i) {  // Черный, Темно-бордовый, Зеленый
+        if (QAbstractItemView* v = colour->view(); v && v->isVisible()) QTest::keyClick(v, Qt::Key_Down);
+        else QTest::keyClick(colour, Qt::Key_Down);
+        h.idle();
+    }
+    if (QAbstractItemView* v = colour->view(); v && v->isVisible()) QTest::keyClick(v, Qt::Key_Return);
+    h.idle();
+    EXPECT_EQ(colour->currentText(), u("Зеленый"));
+    ASSERT_TRUE(h.answer(QDialog::Accepted));
+    EXPECT_EQ(h.prop(ed::GROUP2, Prop::Text).toString(), u("Шрифт: [Times New Roman CYR Размер: 11]"));
+    for (int feq : ed::kSamples) {
+        EXPECT_EQ(h.prop(feq, Prop::FontName).toString(), u("Times New Roman CYR"));
+        EXPECT_EQ(h.prop(feq, Prop::FontStyle).toInt(), 700);
+        EXPECT_EQ(h.prop(feq, Prop::FontColor).toInt(), 0x008000);
+    }
+    h.target(th);
+    h.click(ed::OK);
+    ASSERT_TRUE(h.waitEnd(th));
+    const LAS_RECORD r = records()[0];
+    EXPECT_EQ(r.TYPEFACE.str(), "Times New Roman CYR");
+    EXPECT_EQ(r.FONTSTYLE.get(), 700);
+    EXPECT_EQ(r.FONTSIZE.get(), 11);
+    EXPECT_EQ(r.CHARSET.get(), 204);
+    EXPECT_EQ(r.FONTCOLOR.get(), 0x008000);
 }
 
 // The header lines are longer than the samples' boxes in the layout font, and the typeface's name

@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
+#include <algorithm>
 #include <vector>
 
 namespace vexlo::test {
@@ -13,6 +14,7 @@ namespace vexlo::test {
 struct PdfWord {
     double xMin = 0, yMin = 0, xMax = 0, yMax = 0;  // mm
     QString text;
+    int page = 0;  // from 0
     double height() const { return yMax - yMin; }
 };
 
@@ -49,11 +51,14 @@ inline PdfText readPdf(const QString& path) {
         QStringLiteral(R"re(<word xMin="([\d.-]+)" yMin="([\d.-]+)" xMax="([\d.-]+)" yMax="([\d.-]+)">(.*?)</word>)re"));
     const QString xml = QString::fromUtf8(p.readAllStandardOutput());
     out.ok = xml.contains(QLatin1String("<page"));
-    for (const QString& line : xml.split(QLatin1Char('\n')))
+    int page = -1;
+    for (const QString& line : xml.split(QLatin1Char('\n'))) {
+        if (line.contains(QLatin1String("<page "))) ++page;
         if (auto m = wordRe.match(line); m.hasMatch())
             out.words.push_back({m.captured(1).toDouble() * kMmPerPt, m.captured(2).toDouble() * kMmPerPt,
                                  m.captured(3).toDouble() * kMmPerPt, m.captured(4).toDouble() * kMmPerPt,
-                                 unescapeXml(m.captured(5))});
+                                 unescapeXml(m.captured(5)), std::max(page, 0)});
+    }
     return out;
 }
 

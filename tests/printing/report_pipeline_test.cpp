@@ -11,6 +11,7 @@
 #include "framework/classlib/reportmanager.h"
 #include "framework/engine/layout.h"
 #include "framework/report/printer.h"
+#include "queued_press.h"
 #include "reports_fixture.h"
 
 namespace {
@@ -23,7 +24,19 @@ class ReportPipeline : public Reports {
 protected:
     void TearDown() override {
         vx::ReportManager::SetBatchQueuedHook(nullptr);
+        vx::ReportManager::SetRecordHook(nullptr);
         Reports::TearDown();
+    }
+    // An application frame with a status bar, on a thread of its own.
+    vx::eng::Window* startFrame() {
+        auto frameLayout = vx::eng::parseLayout(
+            u("window kind=frame text=\"Рамка\" at=0,0,400,200 status=-1,100\nend\n"), QStringLiteral("frame"));
+        h.start([frameLayout] {
+            vx::eng::Window frame(frameLayout);
+            while (frame.accept()) {
+            }
+        }, 256 * 1024);
+        return vx::eng::Window::frame();
     }
     // Runs a report on a thread of its own and keeps its response.
     int startWithResponse(void (*proc)()) {
@@ -89,6 +102,90 @@ TEST_F(ReportPipeline, CancelWinsWhilstTheFirstOrTheLastBatchIsQueued) {
     const Printed p = collect(t);
     EXPECT_TRUE(p.preview);
     EXPECT_EQ(g_response, 1);
+}
+
+QWidget* cancelButton(vx::ReportManager& report) {
+    vx::eng::Control* c = report.Win().control(vx::progress::Cancel);
+    return c ? c->widget.data() : nullptr;
+}
+
+// "Отменить" pressed while a batch runs: the press is queued from inside the batch, after the
+// given record, and reaches the button only through the main loop. It wins between two batches
+// and before the preview opens: nothing more is printed, no preview, the response cancelled and
+// the frame's status bar clear.
+TEST_F(ReportPipeline, CancelPressedWhileABatchRunsWins) {
+    someCertificatesWithAnimals();
+    vx::eng::Window* frame = startFrame();
+    ASSERT_NE(frame, nullptr);
+    struct Case {
+        const char* what;
+        void (*proc)();
+        int pressedAt;  // the record after which the press is queued
+        int taken;      // the records printed: those of the batch the press came in
+    };
+    // Batches hold 1, 2, 4 ... records: the period and the query report (3 certificates) take the
+    // press before their next batch; OPIS (2 animal rows) finds the end of its rows in the batch
+    // the press came in, and takes it before the preview.
+    const Case cases[] = {
+        {"period report, first batch", REP_INPUT1, 1, 1},
+        {"period report, last record", REP_INPUT1, 3, 3},
+        {"query report, inside the second batch", REP_INPUT11, 2, 3},
+        {"OPIS, last record", OPIS, 2, 2},
+        {"OPIS1, first batch", OPIS1, 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        periodOfMarch();
+        int taken = 0;
+        vx::ReportManager::SetRecordHook([&](vx::ReportManager& r) {
+            if (++taken != c.pressedAt) return;
+            QWidget* button = cancelButton(r);
+            ASSERT_NE(button, nullptr);
+            queuePress(button);
+        });
+        const int t = startWithResponse(c.proc);
+        ASSERT_TRUE(h.waitEnd(t));
+        EXPECT_EQ(taken, c.taken) << "no batch after the press";
+        EXPECT_EQ(preview(), nullptr);
+        EXPECT_TRUE(h.dialogs().empty());
+        EXPECT_EQ(g_response, 2) << "cancelled";
+        EXPECT_EQ(frame->statusText(1), QString());
+    }
+}
+
+// A press still held on "Отменить" when the batch ends is decided by its release: on the button
+// it cancels; moved off the button first, it does not, and the report comes to its preview.
+TEST_F(ReportPipeline, APressHeldOnCancelIsDecidedByItsRelease) {
+    someCertificatesWithAnimals();
+    QPointer<QWidget> button;
+    for (Release release : {Release::None, Release::Beside}) {
+        SCOPED_TRACE(release == Release::None ? "released on the button" : "released beside it");
+        periodOfMarch();
+        int taken = 0;
+        vx::ReportManager::SetRecordHook([&](vx::ReportManager& r) {
+            if (++taken != 1) return;
+            button = cancelButton(r);
+            ASSERT_FALSE(button.isNull());
+            queuePress(button, release);
+        });
+        const int t = startWithResponse(REP_INPUT1);
+        if (release == Release::None) {
+            h.idle();
+            EXPECT_TRUE(vx::eng::threadAlive(t)) << "the report waits for the release";
+            EXPECT_EQ(preview(), nullptr);
+            EXPECT_EQ(taken, 1);
+            ASSERT_FALSE(button.isNull());
+            QTest::mouseRelease(button, Qt::LeftButton, {}, button->rect().center());
+            ASSERT_TRUE(h.waitEnd(t));
+            EXPECT_EQ(preview(), nullptr);
+            EXPECT_EQ(g_response, 2);
+        } else {
+            const Printed p = collect(t);
+            EXPECT_TRUE(p.preview);
+            EXPECT_EQ(numbersListed(p), (std::vector<int>{502, 501, 503}));
+            EXPECT_EQ(g_response, 1);
+        }
+    }
 }
 
 TEST_F(ReportPipeline, ClosingThePreviewWithoutPrintingPrintsNothing) {
@@ -250,6 +347,82 @@ TEST_F(ReportPipeline, BreedingInventoryPrintsSexBreedAndAgeInTheirColumns) {
                 shown << wd.text;
             }
             EXPECT_EQ(shown.join(QLatin1Char(' ')), u(c.text));
+        }
+    }
+}
+
+// Every word of the inventories' rows lies between the vertical rules of its column and inside
+// the paper's printable edge (205 mm), also with every field full and of the widest capitals.
+TEST_F(ReportPipeline, InventoryRowsStayInsideTheirRulesAndThePaper) {
+    struct Fields {
+        const char* name;    // @s15
+        const char* invent;  // @s15
+        const char* sex;     // @s10
+        const char* breed;   // @s20
+        const char* age;     // @s12
+    };
+    // 15, 15, 10, 20 and 12 characters.
+    const Fields ordinary[] = {
+        {"Зорька из Мытищ", "ЖИВОТНОВОДЧЕСК1", "Производит", "Черно-пестрая голшт.", "2 года 11 м."},
+        {"МММММ МММММ ММ", "ЖИВОТНОВОДЧЕСКИ", "Телка-ремон", "Симментальская мясн.", "ЖИВОТНОВОДЧЕ"},
+    };
+    const Fields wide[] = {
+        {"ЩЩЩЩЩЩЩЩЩЩЩЩЩЩЩ", "ЮЮЮЮЮЮЮЮЮЮЮЮЮЮЮ", "ЖЖЖЖЖЖЖЖЖЖ", "ЮЮЮЮЮЮЮЮЮЮЮЮЮЮЮЮЮЮЮЮ", "ШШШШШШШШШШШШ"},
+        {"ЮЮЮЮЮЮЮЮЮЮЮЮЮЮЮ", "ЩЩЩЩЩЩЩЩЩЩЩЩЩЩЩ", "ЩЩЩЩЩЩЩЩЩЩ", "ЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖ", "ЮЮЮЮЮЮЮЮЮЮЮЮ"},
+    };
+    struct Column {
+        double from, to;  // the rules on the paper
+    };
+    struct Report {
+        const char* what;
+        void (*proc)();
+        std::vector<Column> columns;
+    };
+    const Report reports[] = {
+        {"OPIS", OPIS, {{19, 60}, {60, 129}, {129, 191}}},
+        {"OPIS1", OPIS1, {{17, 36}, {36, 68}, {68, 101}, {101, 126}, {126, 171}, {171, 200}}},
+    };
+    struct Kind {
+        const char* what;
+        int nform;
+        const Fields* rows;
+    };
+    for (const Kind& k : {Kind{"ordinary words", 811, ordinary}, Kind{"wide capitals", 812, wide}}) {
+        SCOPED_TRACE(k.what);
+        add({k.nform, day(2024, 6, 7), "Выдано", "0"});
+        for (int npp = 1; npp <= 60; ++npp) {
+            const Fields& f = k.rows[npp % 2];
+            ANIM_DESC.clear(&*ANI);
+            ANI->NFORM = k.nform;
+            ANI->NPP = npp;
+            ANI->KICHKA = w(f.name);
+            ANI->INVENT = w(f.invent);
+            ANI->POL = w(f.sex);
+            ANI->PORODA = w(f.breed);
+            ANI->VOSRAST = w(f.age);
+            ASSERT_EQ(ACCESS_ANIM->Insert(), Benign);
+        }
+        NFORM = k.nform;
+        P3 = "";
+        P4 = "";
+        for (const Report& r : reports) {
+            SCOPED_TRACE(r.what);
+            const Printed p = run(r.proc);
+            ASSERT_TRUE(p.preview);
+            ASSERT_GE(p.pages, 2);
+            int inRows = 0;
+            for (const PdfWord& wd : p.text.words) {
+                EXPECT_LE(wd.xMax, 205.0) << wd.text.toStdString();
+                // The table's rows: below the group header on the first page (20 + 66 mm).
+                if (wd.page == 0 && wd.yMin < 86.5) continue;
+                ++inRows;
+                const auto col = std::find_if(r.columns.begin(), r.columns.end(),
+                                              [&](const Column& c) { return wd.xMin >= c.from && wd.xMin < c.to; });
+                ASSERT_NE(col, r.columns.end()) << wd.text.toStdString() << " at " << wd.xMin;
+                EXPECT_LE(wd.xMax, col->to) << wd.text.toStdString() << " in " << col->from << ".." << col->to;
+            }
+            // Every field of every row prints something.
+            EXPECT_GE(inRows, 60 * int(r.columns.size())) << "words in the rows";
         }
     }
 }
