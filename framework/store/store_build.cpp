@@ -6,6 +6,11 @@ namespace vx::store {
 
 void File::Impl::doBuild() {
     bool wasOpen = opened;
+    struct Mending {
+        bool& on;
+        explicit Mending(bool& m) : on(m) { on = true; }
+        ~Mending() { on = false; }
+    } mend{mending};
     if (!wasOpen) openFiles(mode::DenyWrite, false);
     try {
         // A closed handle opens denying other writers; a handle already open for writing
@@ -34,7 +39,7 @@ void File::Impl::beginBuild() {
     holdsWrite = true;
     if (journalValid() || (diskCounter() & 1)) recoverLocked();
     h = readHeader();
-    checkSize(h);
+    setAsideTail(h);
 }
 
 void File::Impl::scanSlots(Position first, Position last, ScanPart& out) {
@@ -48,7 +53,9 @@ void File::Impl::scanSlots(Position first, Position last, ScanPart& out) {
             out.freeSlots.push_back(p);
             return;
         }
-        if (sp.state != fmt::kLive) fail(DataFileDamaged, "record slot " + std::to_string(p) + " damaged");
+        // A slot that is neither live nor free is a damaged record: in no key and not reused;
+        // a file-order read reports it by its position and goes on.
+        if (sp.state != fmt::kLive) return;
         ++out.live;
         // Only the key fields need the memory form.
         const unsigned char* r = s + sizeof(fmt::SlotPrefix);
@@ -163,6 +170,8 @@ void File::Impl::rebuild() {
         }
         DataHeader hw = h;
         hw.counter = h.counter + 1;
+        hw.recordCount = live;
+        hw.freeHead = freeSlots.empty() ? 0 : freeSlots.front();
         hw.crc = headerCrc(hw);
         pwriteFull(fd, &hw, sizeof hw, 0);
         for (std::size_t k = 0; k < n; ++k)
