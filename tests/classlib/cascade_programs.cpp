@@ -491,4 +491,54 @@ TEST_F(Programs, FaultsAreToldOnceAndClearly) {
     EXPECT_TRUE(told.empty()) << "the journal was set aside once";
 }
 
+
+// A data file whose header lost a bit of its change counter, or whose last record was cut short:
+// the program rebuilds it as it rebuilds a damaged key (message 30, then on) and every whole
+// certificate is there; a file that is not a data file at all still ends the program (26).
+TEST_F(Programs, ADamagedHeaderOrAShortLastRecordIsRebuiltOnOpen) {
+    std::vector<int> told;
+    GLOBALERRORS.SetDisplay([&](const vx::ShownMessage& m) {
+        told.push_back(m.id);
+        return true;
+    });
+    openAll();
+    for (int i = 1; i <= 20; ++i) addCert(i, "ООО Ромашка");
+    closeAll();
+    const std::string dat = dir + "/FORMA1.DAT";
+    std::string good;
+    {
+        std::ifstream f(dat, std::ios::binary);
+        good.assign(std::istreambuf_iterator<char>(f), {});
+    }
+    struct Case {
+        const char* what;
+        std::function<void(std::string&)> damage;
+        std::vector<int> told;
+        int records;
+    };
+    const std::vector<Case> cases = {
+        {"counter bit 0 flipped", [](std::string& s) { s[48] ^= 0x01; }, {vx::Msg::RebuildKey}, 20},
+        {"last record cut short", [](std::string& s) { s.resize(s.size() - 100); }, {vx::Msg::RebuildKey}, 19},
+        {"garbage", [](std::string& s) { s.replace(0, 8, "NOTADATA"); }, {vx::Msg::OpenFailed}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string s = good;
+        c.damage(s);
+        std::ofstream(dat, std::ios::binary | std::ios::trunc) << s;
+        fs::remove(dir + "/FORMA1.BAD");
+        told.clear();
+        openAll();
+        std::vector<int> read;
+        if (ACCESS_FORMA1->SetStart(FRM_K1) == Benign)
+            while (ACCESS_FORMA1->Next() == Benign) read.push_back(FRM->NOMSV.toInt());
+        EXPECT_EQ(told, c.told);
+        EXPECT_EQ(int(read.size()), c.records);
+        if (c.records) {
+            EXPECT_EQ(read.front(), 1);
+        }
+        closeAll();
+    }
+}
+
 }  // namespace
