@@ -27,12 +27,17 @@ struct Outcome {
 class DamagedRecord : public Reports {
 protected:
     void SetUp() override {
+        vx::store::setSync(false);  // the files are thrown away; what is tested is the reading
         Reports::SetUp();
         for (int i = 1; i <= kCerts; ++i) {
             add({100 + i, day(2026, 12, 1 + i % 28), "Выдано", "10"});
             addAnimal(100 + i, 1, "Зорька");
             addAnimal(100 + i, 2, "Милка");
         }
+    }
+    void TearDown() override {
+        Reports::TearDown();
+        vx::store::setSync(true);
     }
     // The fixture again, from empty files.
     void fresh() {
@@ -179,6 +184,46 @@ TEST_F(DamagedRecord, ThePeriodDeletionDeletesEveryReadableCertificateAndTellsWh
         EXPECT_TRUE(certs().empty());  // the one left cannot be read
         EXPECT_EQ(owners(), (std::multiset<long long>{100 + pos, 100 + pos}));
         EXPECT_EQ(ACCESS_FORMA1->Records(), 1u);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A damaged animal row of a certificate of the period: the certificate and its readable rows are
+// deleted, the damaged row is left as it is. A damaged row before another row of its certificate
+// is certainly that certificate's and is told; the last row of a certificate, when damaged, may
+// as well belong to the next one in the key order and is left to the reads that meet it.
+TEST_F(DamagedRecord, ThePeriodDeletionDeletesACertificateWhoseAnimalRowIsDamaged) {
+    struct At {
+        int pos;
+        bool told;
+    };
+    for (const At& a : {At{1, true}, At{kCerts - 1, true}, At{2 * kCerts, false}}) {
+        SCOPED_TRACE("animal row " + std::to_string(a.pos));
+        fresh();
+        damage("ANIM.DAT", kAnimSlot, a.pos);
+        D1 = day(2026, 12, 1);
+        D2 = day(2026, 12, 31);
+        const int t = h.start(PERIOD);
+        h.click("?OKBUTTON");
+        Outcome o;
+        while (h.waitFor([&] { return !h.dialogs().empty(); })) {
+            o.told.push_back(h.dialogs().front());
+            h.answer(vx::eng::btn::Ok);
+        }
+        if (a.told) {
+            toldOnce(o, "ANIM", a.pos, "Связанные записи, которые не удалось прочитать, оставлены как есть: 1.");
+        } else {
+            EXPECT_TRUE(o.told.empty());
+        }
+        ASSERT_NE(h.window(), nullptr);
+        h.click("?CANCELBUTTON");
+        EXPECT_TRUE(h.waitEnd(t));
+        EXPECT_TRUE(certs().empty());
+        EXPECT_TRUE(owners().empty());
+        EXPECT_EQ(ACCESS_ANIM->Records(), 1u);  // the damaged row, as it was
     }
 }
 
