@@ -124,10 +124,28 @@ void File::Impl::rebuild() {
         // keys in record order without comparing the positions.
         const std::size_t K = t.keyLen();
         std::stable_sort(ptr.begin(), ptr.end(), [K](const unsigned char* a, const unsigned char* b) { return std::memcmp(a, b, K) < 0; });
-        if (t.desc().unique)
-            for (std::size_t i = 1; i < counts[k]; ++i)
-                if (std::memcmp(ptr[i], ptr[i - 1], K) == 0)
-                    fail(DuplicateKey, t.desc().name + ": records " + std::to_string(t.posOf(ptr[i - 1])) + " and " + std::to_string(t.posOf(ptr[i])));
+        if (t.desc().unique) {
+            // Two equal values of a unique key: a damaged record among them (its key field may be
+            // what was damaged) is left out of this key, so that the others stay in reach.
+            auto damagedAt = [this](Position p) {
+                std::vector<unsigned char> slot(slotSize);
+                return preadFull(fd, slot.data(), slotSize, slotOffset(p)) != slotSize || damagedSlot(slot.data());
+            };
+            std::vector<const unsigned char*> kept;
+            kept.reserve(ptr.size());
+            for (std::size_t i = 0; i < ptr.size(); ++i) {
+                if (!kept.empty() && std::memcmp(ptr[i], kept.back(), K) == 0) {
+                    if (damagedAt(t.posOf(ptr[i]))) continue;
+                    if (damagedAt(t.posOf(kept.back()))) {
+                        kept.back() = ptr[i];
+                        continue;
+                    }
+                    fail(DuplicateKey, t.desc().name + ": records " + std::to_string(t.posOf(kept.back())) + " and " + std::to_string(t.posOf(ptr[i])));
+                }
+                kept.push_back(ptr[i]);
+            }
+            ptr.swap(kept);
+        }
         std::vector<unsigned char> img = t.bulkImage(ptr, next, gen);
         std::vector<unsigned char>().swap(entries[k]);
         int tfd = ::open(tmps[k].c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

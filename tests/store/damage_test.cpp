@@ -266,3 +266,35 @@ TEST_F(StoreTest, ARecomputableHeaderAndAShortLastSlotAreRebuilt) {
         }
     }
 }
+
+// A damaged record whose number was overwritten with another record's: BUILD leaves the damaged
+// one out of the unique key instead of failing, and every other record stays in reach.
+TEST_F(StoreTest, BuildLeavesADamagedDuplicateOutOfAUniqueKey) {
+    const int n = 12;
+    {
+        auto f = opened(forma1Desc());
+        for (int i = 1; i <= n; ++i) {
+            Rec r = frm(i, ("Фирма " + std::to_string(i)).c_str());
+            ASSERT_EQ(f->add(r.data()), 0);
+        }
+    }
+    File f(forma1Desc(), dir);
+    const std::size_t slot = 4827 + sizeof(fmt::SlotPrefix);
+    std::string s = slurp(f.dataPath());
+    // The record at position 5 takes the number of the one after it, the one at 9 that of the
+    // one before it: the damaged one comes second in the key once, first once.
+    auto number = [&](int pos) { return s.data() + fmt::kPage + std::size_t(pos - 1) * slot + 8; };
+    std::memcpy(number(5), number(6), 4);
+    std::memcpy(number(9), number(8), 4);
+    spit(f.dataPath(), s);
+    ASSERT_EQ(f.build(), 0) << f.errorMessage();
+    ASSERT_EQ(f.open(), 0) << f.errorMessage();
+    std::vector<long long> expect;
+    for (int i = 1; i <= n; ++i)
+        if (i != 5 && i != 9) expect.push_back(i);
+    EXPECT_EQ(numbers(f, 1, 0, 4), expect);
+    Rec r(4827);
+    EXPECT_EQ(f.get(Position(5), r.data()), DataFileDamaged);
+    EXPECT_EQ(f.get(Position(6), r.data()), 0);
+    EXPECT_EQ(r.dec(0, 4), 6);
+}
