@@ -1,7 +1,8 @@
 // PERIOD: the dialog "За период" that deletes every certificate issued in D1..D2 (both included),
 // with its animal rows (the relation of FORMA1 to ANIM deletes them with it). The certificates go
 // through RELATE:FORMA1 without a question; a deletion the relation manager cannot carry out is
-// reported by it and the next certificate is tried. Nothing else is shown; the dialog stays open.
+// reported by it. Certificates that could not be read are left in the file and counted in one
+// message at the end; nothing else is shown; the dialog stays open.
 //
 // The deletion runs when "Удалить" is pressed (click, Space, or Enter on the button), never on the
 // mere arrival of the focus: tabbing across the button must not empty the register.
@@ -82,7 +83,10 @@ namespace vexlo::printing {
 int deletePeriod(std::int32_t from, std::int32_t to) {
     // The positions first, then the deletions: a scan that deletes as it reads would depend on
     // how the driver reuses the freed slots.
+    // A damaged certificate cannot be read, so neither its date nor whether it belongs to the
+    // period is known: it is left in the file and the user is told how many were left.
     std::vector<std::uint32_t> positions;
+    vx::FileManager::ReadOperation reading(*ACCESS_FORMA1, vx::FileManager::ReadOperation::Count);
     if (ACCESS_FORMA1->SetStart(0) == vx::Level::Benign) {
         while (ACCESS_FORMA1->TryNext() == 0) {
             const std::int32_t issued = std::int32_t(FRM->DATAVV);
@@ -99,6 +103,12 @@ int deletePeriod(std::int32_t from, std::int32_t to) {
         if (RELATE_FORMA1->Delete() != vx::Level::Benign) break;
         ++deleted;
     }
+    const vx::FileManager::LeftOut left = reading.Passed();
+    if (left.Count() > 0)
+        ACCESS_FORMA1->TellLeftOut(left, QString::fromUtf8("Удалены не все свидетельства за период: удалено %1; "
+                                                           "не удалось прочитать и оставлено в файле записей: %2.")
+                                             .arg(deleted)
+                                             .arg(left.Count()));
     return deleted;
 }
 

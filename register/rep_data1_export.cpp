@@ -76,6 +76,7 @@ ExportResult exportPeriod() {
         if (!ok) r.failures << QString::fromUtf8("ячейка %1: %2").arg(cell, sheet->error());
     };
     ACCESS_FORMA1->Open();  // a use of our own: the caller's stays as it is
+    vx::FileManager::ReadOperation reading(*ACCESS_FORMA1, vx::FileManager::ReadOperation::Count);
     if (ACCESS_FORMA1->SetStart(0) == vx::Level::Benign) {
         while (ACCESS_FORMA1->TryNext() == 0) {
             const std::int32_t issued = std::int32_t(FRM->DATAVV);
@@ -94,6 +95,7 @@ ExportResult exportPeriod() {
             put(at('H'), sheet->setText(at('H'), vx::cp::fromCp1251(vx::pic::formatDate(*date, issued))));
         }
     }
+    r.leftOut = reading.Passed();
     ACCESS_FORMA1->Close();
     static_cast<FRM_RECORD&>(*FRM) = kept;
     return r;
@@ -117,8 +119,13 @@ void ExcelExport() {
     const QString copy = exportCopyPath(file);
     const bool copied = r.sheet->storeCopy(copy);
 
+    if (r.leftOut.Count() > 0)
+        ACCESS_FORMA1->TellLeftOut(r.leftOut, QString::fromUtf8("Экспорт в Excel неполон: пропущено записей, которые "
+                                                                "не удалось прочитать: %1.")
+                                                  .arg(r.leftOut.Count()));
     if (r.failures.isEmpty()) {
-        vx::eng::MESSAGE(QString::fromUtf8("Экспорт в Excel завершен!"), title, vx::eng::Icon::None, vx::eng::btn::Ok);
+        if (r.leftOut.Count() == 0)
+            vx::eng::MESSAGE(QString::fromUtf8("Экспорт в Excel завершен!"), title, vx::eng::Icon::None, vx::eng::btn::Ok);
     } else {
         QStringList named = r.failures.mid(0, kFailuresNamed);
         if (r.failures.size() > kFailuresNamed)

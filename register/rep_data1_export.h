@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "framework/classlib/filemanager.h"
 #include "framework/platform/spreadsheet.h"
 
 namespace vexlo::reg {
@@ -17,12 +18,14 @@ struct ExportResult {
     int calls = 0;         // cell writes asked for
     QStringList failures;  // one line per failed cell write: the cell and why
     QString error;         // why nothing was written (empty when the cells were written)
+    vx::FileManager::LeftOut leftOut;  // certificates that could not be read (not exported)
     std::unique_ptr<vx::platform::Spreadsheet> sheet;  // the open workbook, not yet shown
 };
 
 // Writes the rows into the workbook, opened hidden (shown by the caller). Nothing is written
 // unless the application can show the workbook in a window. A failed cell is noted and the
-// export goes on with the next one. Reads FORMA1 through the running thread's certificate buffer
+// export goes on with the next one. A certificate that cannot be read is passed over and counted
+// in leftOut. Reads FORMA1 through the running thread's certificate buffer
 // and gives the buffer back as it found it. Says nothing; the caller reports. A blank NAMEFILE is
 // not an export (no sheet, no error).
 ExportResult exportPeriod();
@@ -32,7 +35,8 @@ ExportResult exportPeriod();
 QString exportCopyPath(const QString& file);
 
 // The register's export: the dialog REP_DATA1 asks for the period and the workbook, then the
-// rows are written, the outcome told ("Экспорт в Excel завершен!" only when every cell went in)
+// rows are written, the outcome told ("Экспорт в Excel завершен!" only when every certificate
+// was read and every cell went in)
 // and the workbook shown; the application stays open with it. A workbook that cannot be shown is
 // never lost: a copy is kept beside the chosen file and the user is told where.
 void ExcelExport();

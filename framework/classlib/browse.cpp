@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
+#include <optional>
 
 #include "framework/classlib/ordertext.h"
 #include "framework/engine/threads.h"
@@ -222,9 +223,22 @@ void BrowseClass::ReplaceSort(const std::string& orderText, StepClass* step) {
 
 // ------------------------------------------------------------------ reading
 
+namespace {
+// One read operation of the browsed file (a page, a locate, a sorted view's reading): a damaged
+// record it passes over is told at most once, and not again by a later page of this thread.
+struct ReadScope {
+    std::optional<FileManager::ReadOperation> op;
+    explicit ReadScope(FileManager* f) {
+        if (f) op.emplace(*f);
+    }
+};
+}  // namespace
+
+// The failures of the file itself (damaged records are passed over by the file manager and told
+// by its read operation): message 93 with the driver's own error, once per read operation.
 int BrowseClass::readError(int code) {
     if (code == store::NoError || code == store::NoMoreRecords || code == store::RecordNotFound) return code;
-    file_->ThrowFileError(Msg::AccessDenied);
+    file_->TellReadFailure(code);
     return code;
 }
 
@@ -277,6 +291,7 @@ bool BrowseClass::refreshIfChanged() {
 }
 
 void BrowseClass::buildSorted() {
+    const ReadScope reading(file_);
     sortedPos_.clear();
     OrderDef* o = cur();
     if (!o || file_->UseFile() != Level::Benign) return;
@@ -312,7 +327,7 @@ void BrowseClass::buildSorted() {
         }
         if (rc == store::NoError) {
             for (;;) {
-                rc = f.next(file_->Buffer);
+                rc = file_->ScanNext(file_->Buffer);
                 if (rc != store::NoError) {
                     readError(rc);
                     break;
@@ -352,6 +367,7 @@ void BrowseClass::buildSorted() {
 // Reads up to n qualifying records from `from` (0: the first or the last) in one direction. With
 // `inclusive` the record at `from` itself comes first when it qualifies.
 std::vector<BrowseClass::Row> BrowseClass::collect(store::Position from, int fromIndex, bool forward, int n, bool inclusive) {
+    const ReadScope reading(file_);
     std::vector<Row> out;
     if (n <= 0 || !cur() || file_->UseFile() != Level::Benign) return out;
     auto take = [&](store::Position pos, int index) {
@@ -423,7 +439,7 @@ std::vector<BrowseClass::Row> BrowseClass::collect(store::Position from, int fro
         // The last records of a range: walk the range once, keeping the last n.
         std::deque<store::Position> last;
         if (readError(setRangeStart()) != store::NoError) return out;
-        while (f.next(file_->Buffer) == store::NoError && rangeOk()) {
+        while (file_->ScanNext(file_->Buffer) == store::NoError && rangeOk()) {
             if (!filterOk()) continue;
             last.push_back(f.position());
             if (static_cast<int>(last.size()) > n) last.pop_front();
@@ -437,7 +453,7 @@ std::vector<BrowseClass::Row> BrowseClass::collect(store::Position from, int fro
     if (readError(rc) != store::NoError) return out;
     bool first = from != 0 && forward;
     while (static_cast<int>(out.size()) < n) {
-        rc = forward ? f.next(file_->Buffer) : f.previous(file_->Buffer);
+        rc = forward ? file_->ScanNext(file_->Buffer) : file_->ScanPrevious(file_->Buffer);
         if (rc != store::NoError) {
             readError(rc);
             break;
@@ -460,6 +476,7 @@ int BrowseClass::PageSize() const {
 }
 
 void BrowseClass::loadFrom(store::Position pos, int index, int rowsAbove) {
+    const ReadScope reading(file_);
     // The range this page is read for: a parent's move reloads this list only when it differs.
     if (const OrderDef* o = cur(); o && o->rangeValue.valid())
         lastRange_.assign(reinterpret_cast<const char*>(o->rangeValue.data), o->rangeValue.size);
@@ -523,6 +540,7 @@ void BrowseClass::fill(std::vector<Row> rows) {
 }
 
 void BrowseClass::ResetFromTop() {
+    const ReadScope reading(file_);
     top_ = false;
     lastRange_.clear();
     sorted_ = sortedOrder();
@@ -531,6 +549,7 @@ void BrowseClass::ResetFromTop() {
 }
 
 void BrowseClass::ResetAt(store::Position pos) {
+    const ReadScope reading(file_);
     sorted_ = sortedOrder();
     if (sorted_) buildSorted();
     int index = -1;
@@ -543,6 +562,7 @@ void BrowseClass::ResetAt(store::Position pos) {
 }
 
 void BrowseClass::ResetHere() {
+    const ReadScope reading(file_);
     if (refreshIfChanged()) return;
     const int sel = Selected();
     if (sel >= 1 && sel <= Rows()) {
@@ -566,6 +586,7 @@ int BrowseClass::Selected() const {
 // ------------------------------------------------------------------ moving
 
 void BrowseClass::ScrollOne(bool down) {
+    const ReadScope reading(file_);
     refreshIfChanged();
     const int sel = Selected();
     if (!sel) return;
@@ -596,6 +617,7 @@ void BrowseClass::ScrollOne(bool down) {
 }
 
 void BrowseClass::ScrollPage(bool down) {
+    const ReadScope reading(file_);
     refreshIfChanged();
     const int sel = Selected();
     if (!sel) return;
@@ -634,6 +656,7 @@ void BrowseClass::ScrollPage(bool down) {
 }
 
 void BrowseClass::ScrollEnd(bool bottom) {
+    const ReadScope reading(file_);
     if (fileChanged()) {
         if (sorted_) buildSorted();
         else noteRead();  // the end is read from the key below
@@ -652,6 +675,7 @@ void BrowseClass::ScrollEnd(bool bottom) {
 }
 
 void BrowseClass::LocateText(const FieldDesc& field, const std::string& text) {
+    const ReadScope reading(file_);
     OrderDef* o = cur();
     if (!o || file_->UseFile() != Level::Benign) return;
     if (o->rangeField == &field) return;  // the range fixes this field: nothing to move to
@@ -685,13 +709,14 @@ void BrowseClass::LocateText(const FieldDesc& field, const std::string& text) {
 }
 
 void BrowseClass::LocateFrom(const std::string& record) {
+    const ReadScope reading(file_);
     OrderDef* o = cur();
     if (!o || sorted_ || file_->UseFile() != Level::Benign) return;
     store::File& f = *file_->File;
     if (readError(f.set(o->key, record.data())) != store::NoError) return;
     store::Position found = 0;
     int rc;
-    while ((rc = f.next(file_->Buffer)) == store::NoError) {
+    while ((rc = file_->ScanNext(file_->Buffer)) == store::NoError) {
         if (!rangeOk()) break;
         if (!filterOk()) continue;
         found = f.position();

@@ -36,6 +36,7 @@ bool BrowseClass::groupedOrder() const {
 }
 
 BrowseClass::Group BrowseClass::loadGroup(const std::string& keyRec) {
+    const FileManager::ReadOperation reading(*file_);
     Group g;
     g.keyRec = keyRec;
     OrderDef* o = cur();
@@ -55,7 +56,7 @@ BrowseClass::Group BrowseClass::loadGroup(const std::string& keyRec) {
     std::vector<Entry> entries;
     if (readError(f.set(o->key, g.keyRec.data())) != store::NoError) return g;
     int rc;
-    while ((rc = f.next(file_->Buffer)) == store::NoError) {
+    while ((rc = file_->ScanNext(file_->Buffer)) == store::NoError) {
         if (!sameKey()) {
             if (rangeOk()) g.after = f.position();
             break;
@@ -89,16 +90,18 @@ BrowseClass::Group BrowseClass::groupAt(store::Position pos) {
 }
 
 store::Position BrowseClass::groupBefore(const Group& g) {
+    const FileManager::ReadOperation reading(*file_);
     const OrderDef* o = cur();
     if (!o || g.keyRec.empty()) return 0;
     store::File& f = *file_->File;
     std::string scratch = g.keyRec;
     if (readError(f.set(o->key, scratch.data())) != store::NoError) return 0;
-    if (f.previous(file_->Buffer) != store::NoError || !rangeOk()) return 0;
+    if (file_->ScanPrevious(file_->Buffer) != store::NoError || !rangeOk()) return 0;
     return f.position();
 }
 
 store::Position BrowseClass::firstOrLast(bool first) {
+    const FileManager::ReadOperation reading(*file_);
     OrderDef* o = cur();
     if (!o) return 0;
     store::File& f = *file_->File;
@@ -114,7 +117,7 @@ store::Position BrowseClass::firstOrLast(bool first) {
     }
     if (ranged) {
         if (readError(f.set(o->key, scratch.data())) != store::NoError) return 0;
-        if (f.next(file_->Buffer) != store::NoError || !rangeOk()) return 0;
+        if (file_->ScanNext(file_->Buffer) != store::NoError || !rangeOk()) return 0;
         store::Position p = f.position();
         if (first) return p;
         // The last group of a range: group by group to its end.
@@ -126,10 +129,10 @@ store::Position BrowseClass::firstOrLast(bool first) {
     }
     if (first) {
         if (readError(f.setStart(o->key)) != store::NoError) return 0;
-        return f.next(file_->Buffer) == store::NoError ? f.position() : 0;
+        return file_->ScanNext(file_->Buffer) == store::NoError ? f.position() : 0;
     }
     if (readError(f.setEnd(o->key)) != store::NoError) return 0;
-    if (f.previous(file_->Buffer) != store::NoError) return 0;
+    if (file_->ScanPrevious(file_->Buffer) != store::NoError) return 0;
     return f.position();
 }
 

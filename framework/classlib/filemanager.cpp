@@ -1,6 +1,7 @@
 #include "filemanager.h"
 
 #include <QRegularExpression>
+#include <QStringList>
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -35,6 +36,9 @@ void addFileMessages(ErrorClass& e) {
     if (!e.Find(FileMsg::ReadFailed))
         e.AddMessage({FileMsg::ReadFailed, Level::Notify, QString::fromUtf8("Ошибка чтения"),
                       QString::fromUtf8("Не удалось прочитать файл %File: %ErrorText. Остальные записи доступны.")});
+    if (!e.Find(FileMsg::LeftOut))
+        e.AddMessage({FileMsg::LeftOut, Level::Notify, QString::fromUtf8("Не все записи прочитаны"),
+                      QString::fromUtf8("%Message|Не удалось прочитать файл %File: %ErrorText. Остальные записи доступны.")});
     if (!e.Find(FileMsg::JournalSetAside))
         e.AddMessage({FileMsg::JournalSetAside, Level::Notify, QString::fromUtf8("Повреждён журнал изменений"),
                       QString::fromUtf8("Журнал незавершённого изменения %File повреждён и не может быть применён. "
@@ -289,8 +293,9 @@ int FileManager::Delete() {
 
 // --- reads -------------------------------------------------------------------------------------
 
-// "Not found" and "end of file" are answers, not failures: no message. A damaged record, a file
-// that cannot be read or stays locked is told, once per read; the next read goes on.
+// "Not found" and "end of file" are answers, not failures: no message. A damaged record read by
+// its position or key, a file that cannot be read or stays locked is told, once per read. (The
+// damaged records a sequence passes over are told by its read operation, see stepPast.)
 int FileManager::readLevel(int code) {
     if (code == store::NoError) return Level::Benign;
     if (Errors) Errors->SetErrors(code, driverText(*File));
@@ -319,6 +324,99 @@ int FileManager::readFailed(int code) {
     return store::NoError;
 }
 
+// One step of a sequence, past every damaged record. The driver has moved past a damaged record
+// when it reports it, so the next step goes on; a step that finds the same record damaged again
+// has not moved, and the failure is the file's own.
+int FileManager::stepPast(bool forward, void* into) {
+    std::set<store::Position> seen;
+    for (;;) {
+        int err = forward ? File->next(into) : File->previous(into);
+        if (err == store::KeyFileRebuild && readFailed(err) == store::NoError)
+            err = forward ? File->next(into) : File->previous(into);
+        if (err != store::DataFileDamaged) return err;
+        const store::Position p = File->position();
+        if (!p || !seen.insert(p).second) return err;
+        passedDamage(p);
+    }
+}
+
+// The operation whose record of damage a step belongs to: the nearest counting one (a report
+// counts what it left out even when a list's event started it), else the outermost.
+FileManager::ReadOperation* FileManager::ReadOperation::scope() {
+    ReadOperation* op = this;
+    while (op->mode_ != Count && op->outer_) op = op->outer_;
+    return op;
+}
+
+// A damaged record passed over: kept by a counting operation, told by any other at most once.
+void FileManager::passedDamage(store::Position pos) {
+    ReadOperation* op = op_ ? op_->scope() : nullptr;
+    if (op) op->passed_.positions.insert(pos);
+    if (op && op->mode_ == ReadOperation::Count) return;
+    if ((op && op->told_) || told_.count(pos) || !Errors) return;
+    if (op) op->told_ = true;
+    told_.insert(pos);
+    Errors->SetErrors(store::DataFileDamaged, driverText(*File));
+    Errors->ThrowFile(FileMsg::ReadFailed, FileName);
+}
+
+FileManager::ReadOperation::ReadOperation(FileManager& f, Mode mode) : f_(f), mode_(mode), outer_(f.op_) { f.op_ = this; }
+
+FileManager::ReadOperation::~ReadOperation() {
+    // Normally the innermost; one ended out of turn is taken out of the chain where it is.
+    if (f_.op_ == this) {
+        f_.op_ = outer_;
+        return;
+    }
+    for (ReadOperation* o = f_.op_; o; o = o->outer_)
+        if (o->outer_ == this) {
+            o->outer_ = outer_;
+            return;
+        }
+}
+
+const FileManager::LeftOut& FileManager::ReadOperation::Passed() const {
+    return const_cast<ReadOperation*>(this)->scope()->passed_;
+}
+
+void FileManager::ReadOperation::Note(store::Position pos) { scope()->passed_.positions.insert(pos); }
+
+int FileManager::TellReadFailure(int code) {
+    if (code == store::NoError || code == store::NoMoreRecords || code == store::RecordNotFound || !Errors || !File) return code;
+    ReadOperation* op = op_ ? op_->scope() : nullptr;
+    if (op && op->told_) return code;
+    if (op) op->told_ = true;
+    Errors->SetErrors(code, driverText(*File));
+    Errors->ThrowFile(FileMsg::ReadFailed, FileName);
+    return code;
+}
+
+int FileManager::TellLeftOut(const LeftOut& left, const QString& sentence) {
+    if (left.positions.empty() || !Errors) return Level::Benign;
+    QStringList at;
+    for (store::Position p : left.positions) {
+        if (at.size() == 10) {
+            at << QStringLiteral("...");
+            break;
+        }
+        at << QString::number(p);
+    }
+    const QString detail = (left.positions.size() == 1 ? QStringLiteral("record ") : QStringLiteral("records ")) +
+                           at.join(QStringLiteral(", ")) + QStringLiteral(" damaged");
+    Errors->SetErrors(store::DataFileDamaged, shortText(store::DataFileDamaged, detail.toStdString()));
+    Errors->SetFile(FileName);
+    return Errors->ThrowMessage(FileMsg::LeftOut, sentence);
+}
+
+int FileManager::ScanNext(void* into) {
+    if (UseFile() != Level::Benign) return store::FileNotOpen;
+    return stepPast(true, into);
+}
+int FileManager::ScanPrevious(void* into) {
+    if (UseFile() != Level::Benign) return store::FileNotOpen;
+    return stepPast(false, into);
+}
+
 #define VX_READ(call)                                                          \
     int err = File->call;                                                      \
     if (err == store::KeyFileRebuild && readFailed(err) == store::NoError) err = File->call; \
@@ -330,11 +428,11 @@ int FileManager::TryFetch(int key) {
 }
 int FileManager::TryNext() {
     if (UseFile() != Level::Benign) return store::FileNotOpen;
-    VX_READ(next(Buffer));
+    return noteRead(stepPast(true, Buffer));
 }
 int FileManager::TryPrevious() {
     if (UseFile() != Level::Benign) return store::FileNotOpen;
-    VX_READ(previous(Buffer));
+    return noteRead(stepPast(false, Buffer));
 }
 int FileManager::TryReget(store::Position pos) {
     if (UseFile() != Level::Benign) return store::FileNotOpen;

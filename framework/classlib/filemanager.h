@@ -10,8 +10,22 @@
 // otherwise the level of the message shown, or 5 notify without a message for "not found" and
 // "end of file"); the Try... steps return the driver's error code and show nothing, for callers
 // that handle errors themselves. Every step first runs UseFile, so the file is ready.
+//
+// Damaged records. A damaged record (its checksum fails) is a record that cannot be read, never
+// the end of the file: every step of a sequence (Next, Previous, TryNext, TryPrevious, ScanNext,
+// ScanPrevious) passes over it and gives the next readable record, or the end. What was passed
+// over belongs to the read operation in progress (ReadOperation):
+//   - an operation that tells (a list's page, a locate): message 93, naming the file and the
+//     record's position, at the first damaged record that this thread has not been told of yet;
+//     the operation tells nothing more, and a later operation does not tell the same record again;
+//   - an operation that counts (reports, export, deletion): nothing is shown while it reads; at
+//     its end the caller tells in its own words how many records were left out (TellLeftOut).
+// Operations nest: an inner one joins the outermost, up to the nearest counting one. Outside any operation every step is one of
+// its own. A Fetch or Reget of a damaged record gives DataFileDamaged (the Try steps) or shows
+// message 93 (the plain steps).
 
 #include <QString>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,10 +48,39 @@ constexpr int RestrictUpdate = 91; // level 5 "Referential Integrity Update Erro
 constexpr int ChangedByOther = 92; // level 5: the record changed since it was read; nothing written
 constexpr int ReadFailed = 93;     // level 5: a record or the file could not be read
 constexpr int JournalSetAside = 94;// level 5: an unreadable cascade journal was set aside
+constexpr int LeftOut = 95;        // level 5: records that could not be read were left out
 }  // namespace FileMsg
 
 class FileManager {
 public:
+    // Damaged records a counting operation passed over.
+    struct LeftOut {
+        std::set<store::Position> positions;
+        int Count() const { return static_cast<int>(positions.size()); }
+    };
+
+    class ReadOperation {
+    public:
+        enum Mode { Tell, Count };
+        explicit ReadOperation(FileManager& f, Mode mode = Tell);
+        ~ReadOperation();
+        ReadOperation(const ReadOperation&) = delete;
+        ReadOperation& operator=(const ReadOperation&) = delete;
+        // The damaged records passed over so far (a joined operation: those of the outermost).
+        const LeftOut& Passed() const;
+        // A damaged record read by its position, counted with those the steps passed over.
+        void Note(store::Position pos);
+
+    private:
+        friend class FileManager;
+        ReadOperation* scope();
+        FileManager& f_;
+        Mode mode_;
+        ReadOperation* outer_;
+        bool told_ = false;
+        LeftOut passed_;
+    };
+
     FileManager() = default;
     virtual ~FileManager();
     FileManager(const FileManager&) = delete;
@@ -87,6 +130,17 @@ public:
     int TryFetch(int key);
     int TryNext();
     int TryPrevious();
+    // Sequence steps into `into` (a record image of this file, the buffer or a scratch copy),
+    // without taking the record as the one a change is checked against: the driver's code,
+    // NoError, NoMoreRecords or a failure of the file itself. Damaged records are passed over.
+    int ScanNext(void* into);
+    int ScanPrevious(void* into);
+    // Message 95: `sentence` (what the operation did without the records left out), then the
+    // file and the records' positions. Benign when nothing was left out; else its level.
+    int TellLeftOut(const LeftOut& left, const QString& sentence);
+    // A sequence that failed for a reason of the file itself (not the end, not a damaged record):
+    // message 93 with the driver's error, once per read operation. Returns `code`.
+    int TellReadFailure(int code);
     // Sequences: key 0 is file order. SetFrom starts at the key fields of the buffer, SetAt at a
     // record position; Next then reads from there.
     int SetStart(int key);
@@ -163,6 +217,8 @@ private:
     int readLevel(int code);
     int noteRead(int code);
     int readFailed(int code);
+    int stepPast(bool forward, void* into);
+    void passedDamage(store::Position pos);
 
     std::vector<KeyEntry> keys_;
     int opened_ = 0;
@@ -170,6 +226,8 @@ private:
     bool quickScan_ = false;
     store::Position watchPos_ = 0;
     std::string watchImage_;
+    ReadOperation* op_ = nullptr;              // the innermost operation in progress
+    std::set<store::Position> told_;            // damaged records this thread has been told of
 };
 
 // The file managers of the running logical thread, in registration order.

@@ -63,6 +63,7 @@ void ProcessClass::Init(ViewClass& view, RelationManager& relation, int percentC
 }
 
 void ProcessClass::Kill() {
+    counting_.reset();
     if (Step) Step->Kill();
     if (View) View->Kill();
     rows_.clear();
@@ -85,6 +86,8 @@ void ProcessClass::SetFilter(const std::string& filter) {
 int ProcessClass::Reset() {
     if (!View || !View->Primary()) return Level::Notify;
     FileManager& f = *View->Primary();
+    counting_.reset();
+    counting_ = std::make_unique<FileManager::ReadOperation>(f, FileManager::ReadOperation::Count);
     read_ = processed_ = 0;
     rows_.clear();
     next_ = 0;
@@ -150,6 +153,7 @@ int ProcessClass::Read() {
     reading_ = false;
     next_ = 0;
     setPercent(50);
+    if (rows_.empty()) tellLeftOut();
     return Level::Notify;
 }
 
@@ -161,10 +165,14 @@ int ProcessClass::Next() {
         while (next_ < rows_.size()) {
             const Row& row = rows_[next_++];
             setPercent(50 + int(next_ * 50 / rows_.size()));
-            if (f.TryReget(row.position) != store::NoError) continue;  // deleted since the reading
-            if (View->Passes()) return Level::Benign;                   // else: changed since then
+            if (int err = f.TryReget(row.position); err != store::NoError) {  // deleted since the reading
+                if (err == store::DataFileDamaged && counting_) counting_->Note(row.position);
+                continue;
+            }
+            if (View->Passes()) return Level::Benign;  // else: changed since then
         }
         setPercent(100);
+        tellLeftOut();
         return Level::Notify;
     }
     while (readRaw()) {
@@ -172,7 +180,17 @@ int ProcessClass::Next() {
         if (View->Passes()) return Level::Benign;
     }
     setPercent(100);
+    tellLeftOut();
     return Level::Notify;
+}
+
+// Once, at the end of the view: how many records could not be read.
+void ProcessClass::tellLeftOut() {
+    if (!counting_) return;
+    const FileManager::LeftOut left = counting_->Passed();
+    counting_.reset();
+    if (View && View->Primary())
+        View->Primary()->TellLeftOut(left, QStringLiteral("Отчёт неполон: пропущено записей, которые не удалось прочитать: %1.").arg(left.Count()));
 }
 
 int ProcessClass::TakeRecord() {

@@ -23,10 +23,15 @@
 // against the file's record count. A sorted view counts its reading as the first half of the way
 // and its printing as the second. The percentage goes into the progress BYTE and, as
 // "<n>% Complete", into the text of the percentage control of the progress window.
+//
+// Damaged records: the reading passes over them (filemanager.h) and counts them; at the end of
+// the view the process tells once how many were left out (message 95), so that no report looks
+// complete when it is not.
 
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -137,6 +142,7 @@ private:
     // The next record of the key order, whatever the filter says; counts it for the progress.
     bool readRaw();
     void setPercent(int percent);
+    void tellLeftOut();
 
     eng::Window* window_ = nullptr;
     std::string orderText_;
@@ -149,6 +155,7 @@ private:
     long long read_ = 0;
     long long processed_ = 0;
     int percent_ = -1;
+    std::unique_ptr<FileManager::ReadOperation> counting_;  // from Reset to the end of the view
 };
 
 // The expression language's reason, in Russian ("unknown name 'X' at 5" -> "неизвестное имя

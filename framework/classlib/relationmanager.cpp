@@ -193,6 +193,7 @@ struct RelationManager::Cascade {
     std::vector<RelationManager*> opened;
     std::function<int()> report;  // the message of the step that stopped it
     int level = Level::Benign;    // of a message shown while opening (before any lock)
+    std::map<FileManager*, FileManager::LeftOut> unreadable;  // children that could not be read
 
     bool failWith(std::function<int()> r) {
         if (!report) report = std::move(r);
@@ -277,11 +278,26 @@ struct RelationManager::Cascade {
         if (!touch(rel.other)) return false;
         int err = cf.File->set(rel.key, probe.data());
         std::string rec(cr.size, '\0');
-        while (err == store::NoError && (err = cf.File->next(rec.data())) == store::NoError) {
+        // A damaged record in the key order before a child is a child too (its key lies between
+        // the parent's link and that child's): it cannot be changed, and is left as it is and
+        // told. One after the last child may belong to another parent: it is left to the reads
+        // that meet it.
+        std::vector<store::Position> damaged;
+        while (err == store::NoError) {
+            err = cf.File->next(rec.data());
+            if (err == store::DataFileDamaged && cf.File->position() &&
+                std::find(damaged.begin(), damaged.end(), cf.File->position()) == damaged.end()) {
+                damaged.push_back(cf.File->position());
+                err = store::NoError;
+                continue;
+            }
+            if (err != store::NoError) break;
             bool match = true;
             for (auto& [pf, chf] : rel.links)
                 match = match && sameLink(VarRef::of(*chf, rec.data()), VarRef::of(*pf, const_cast<char*>(parent.data())));
             if (!match) break;
+            for (store::Position p : damaged) unreadable[&cf].positions.insert(p);
+            damaged.clear();
             out.emplace_back(cf.File->position(), rec);
         }
         if (err != store::NoError && err != store::NoMoreRecords) return failWrite(cf);
@@ -361,7 +377,12 @@ struct RelationManager::Cascade {
         for (RelationManager* r : opened) r->Me->Close();
         touched.clear();
         opened.clear();
-        if (ok) return Level::Benign;
+        if (ok) {
+            for (auto& [fm, left] : unreadable)
+                fm->TellLeftOut(left, QString::fromUtf8("Связанные записи, которые не удалось прочитать, оставлены "
+                                                        "как есть: %1.").arg(left.Count()));
+            return Level::Benign;
+        }
         if (report) return report();
         return level == Level::Benign ? Level::Notify : level;
     }

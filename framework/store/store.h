@@ -39,12 +39,14 @@ enum Error : int {
     RecordNotFound = 35,     // "Record Not Found": no record with this key value, or no record at this position
     FileNotOpen = 37,        // "File Not Open"
     DuplicateKey = 40,       // "Creates Duplicate Key": detail names the key
-    KeyFileRebuild = 46,     // "Key File Must Be Rebuilt": key file missing, stale, interrupted or damaged
+    KeyFileRebuild = 46,     // "Key File Must Be Rebuilt": key file missing, stale, interrupted or damaged; also a
+                             // data file header whose counts BUILD can recompute, or a last slot cut short
     BadDeclaration = 47,     // "Invalid Record Declaration": record size, fields or code page differ from the file's
     TransactionError = 48,   // "Transaction Error": begin twice, commit/rollback without begin, or a failed step inside
     AutoNumberFailed = 49,   // "Auto-Number Failed": the next number does not fit the field
     FileSystemError = 90,    // "File System Error": the operating system refused a read or write (detail: its message)
-    DataFileDamaged = 91,    // "Data File Damaged": bad header, truncated file or bad slot
+    DataFileDamaged = 91,    // "Data File Damaged": not a data file of this program (or of another format
+                             // version), or a damaged record (detail "record <position> damaged")
 };
 const char* errorText(int code);
 
@@ -115,7 +117,9 @@ public:
     // Rebuilds every key file from the data file. On a closed handle it opens the file for
     // itself denying other writers (AccessDenied while another handle writes) and closes it
     // again; on an open handle it needs DenyWrite or Exclusive. Also recounts the records and
-    // the list of free slots.
+    // the list of free slots, makes a damaged header again from the slots, and copies a last
+    // slot that was cut short aside into NAME.BAD. A slot that is neither live nor free stays as
+    // it is, in no key (file order reports it as a damaged record).
     int build();
 
     // Writes. Outside a transaction each is its own atomic commit; inside, it joins it.

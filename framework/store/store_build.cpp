@@ -6,6 +6,11 @@ namespace vx::store {
 
 void File::Impl::doBuild() {
     bool wasOpen = opened;
+    struct Mending {
+        bool& on;
+        explicit Mending(bool& m) : on(m) { on = true; }
+        ~Mending() { on = false; }
+    } mend{mending};
     if (!wasOpen) openFiles(mode::DenyWrite, false);
     try {
         // A closed handle opens denying other writers; a handle already open for writing
@@ -34,7 +39,7 @@ void File::Impl::beginBuild() {
     holdsWrite = true;
     if (journalValid() || (diskCounter() & 1)) recoverLocked();
     h = readHeader();
-    checkSize(h);
+    setAsideTail(h);
 }
 
 void File::Impl::scanSlots(Position first, Position last, ScanPart& out) {
@@ -48,7 +53,9 @@ void File::Impl::scanSlots(Position first, Position last, ScanPart& out) {
             out.freeSlots.push_back(p);
             return;
         }
-        if (sp.state != fmt::kLive) fail(DataFileDamaged, "record slot " + std::to_string(p) + " damaged");
+        // A slot that is neither live nor free is a damaged record: in no key and not reused;
+        // a file-order read reports it by its position and goes on.
+        if (sp.state != fmt::kLive) return;
         ++out.live;
         // Only the key fields need the memory form.
         const unsigned char* r = s + sizeof(fmt::SlotPrefix);
@@ -117,10 +124,28 @@ void File::Impl::rebuild() {
         // keys in record order without comparing the positions.
         const std::size_t K = t.keyLen();
         std::stable_sort(ptr.begin(), ptr.end(), [K](const unsigned char* a, const unsigned char* b) { return std::memcmp(a, b, K) < 0; });
-        if (t.desc().unique)
-            for (std::size_t i = 1; i < counts[k]; ++i)
-                if (std::memcmp(ptr[i], ptr[i - 1], K) == 0)
-                    fail(DuplicateKey, t.desc().name + ": records " + std::to_string(t.posOf(ptr[i - 1])) + " and " + std::to_string(t.posOf(ptr[i])));
+        if (t.desc().unique) {
+            // Two equal values of a unique key: a damaged record among them (its key field may be
+            // what was damaged) is left out of this key, so that the others stay in reach.
+            auto damagedAt = [this](Position p) {
+                std::vector<unsigned char> slot(slotSize);
+                return preadFull(fd, slot.data(), slotSize, slotOffset(p)) != slotSize || damagedSlot(slot.data());
+            };
+            std::vector<const unsigned char*> kept;
+            kept.reserve(ptr.size());
+            for (std::size_t i = 0; i < ptr.size(); ++i) {
+                if (!kept.empty() && std::memcmp(ptr[i], kept.back(), K) == 0) {
+                    if (damagedAt(t.posOf(ptr[i]))) continue;
+                    if (damagedAt(t.posOf(kept.back()))) {
+                        kept.back() = ptr[i];
+                        continue;
+                    }
+                    fail(DuplicateKey, t.desc().name + ": records " + std::to_string(t.posOf(kept.back())) + " and " + std::to_string(t.posOf(ptr[i])));
+                }
+                kept.push_back(ptr[i]);
+            }
+            ptr.swap(kept);
+        }
         std::vector<unsigned char> img = t.bulkImage(ptr, next, gen);
         std::vector<unsigned char>().swap(entries[k]);
         int tfd = ::open(tmps[k].c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -163,6 +188,8 @@ void File::Impl::rebuild() {
         }
         DataHeader hw = h;
         hw.counter = h.counter + 1;
+        hw.recordCount = live;
+        hw.freeHead = freeSlots.empty() ? 0 : freeSlots.front();
         hw.crc = headerCrc(hw);
         pwriteFull(fd, &hw, sizeof hw, 0);
         for (std::size_t k = 0; k < n; ++k)

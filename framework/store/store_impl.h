@@ -155,6 +155,9 @@ struct File::Impl {
 
     DataHeader h{};                         // the header as this handle sees it
     bool viewValid = false;
+    // While a BUILD opens and locks the file: a header that cannot be read as it is, and a file
+    // whose last slot is cut short, are taken as the slots say (see mendHeader) instead of failing.
+    bool mending = false;
 
     // Transaction state.
     bool holdsWrite = false, inTxn = false, explicitTxn = false, txnFailed = false;
@@ -208,8 +211,10 @@ struct File::Impl {
     DataHeader newHeader() const;
 
     DataHeader readHeader();
+    DataHeader mendHeader(const DataHeader& damaged);
     std::uint64_t diskCounter();
     void checkSize(const DataHeader& nh);
+    void setAsideTail(DataHeader& nh);
 
     void openKeyFiles();
     void closeKeyFiles();

@@ -37,15 +37,23 @@ DataHeader File::Impl::newHeader() const {
 // Reads the header. A checksum failure is read again: a commit rewriting the header changes
 // it between two reads, a damaged header reads the same every time and fails at once. Every
 // failure here is final (seen stays unset), so a reader never waits on a damaged file.
+//
+// A damaged header of a file that is still plainly this declaration's data file (magic, format
+// version, record size, field layout, code page and number of keys as declared) holds nothing
+// that cannot be recomputed from the slots: it is "Key File Must Be Rebuilt", and the BUILD that
+// follows makes it again (mendHeader). Anything else is the file's damage for good.
 DataHeader File::Impl::readHeader() {
     DataHeader nh{}, prev{};
     seen = ~0ull;
+    bool damaged = false;
     for (int attempt = 0;; ++attempt) {
         if (preadFull(fd, &nh, sizeof nh, 0) != sizeof nh) fail(DataFileDamaged, "data file shorter than its header");
         if (std::memcmp(nh.magic, fmt::kDataMagic, 8) != 0) fail(DataFileDamaged, "not a data file of this program");
         if (nh.crc == headerCrc(nh)) break;
-        if ((attempt >= 3 && std::memcmp(&nh, &prev, sizeof nh) == 0) || attempt > 20)
-            fail(DataFileDamaged, "data file header damaged");
+        if ((attempt >= 3 && std::memcmp(&nh, &prev, sizeof nh) == 0) || attempt > 20) {
+            damaged = true;
+            break;
+        }
         prev = nh;
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
@@ -54,8 +62,44 @@ DataHeader File::Impl::readHeader() {
     if (nh.fieldSig != fieldSig) fail(BadDeclaration, "field layout differs from the file's");
     if ((nh.flags & 1) != (desc.oem ? 1u : 0u)) fail(BadDeclaration, "code page differs from the file's");
     if (nh.keyCount != keys.size()) fail(BadDeclaration, "number of keys differs from the file's");
-    if (nh.recordCount > nh.slotCount || nh.freeHead > nh.slotCount) fail(DataFileDamaged, "data file header damaged");
+    if (nh.recordCount > nh.slotCount || nh.freeHead > nh.slotCount) damaged = true;
+    if (damaged) {
+        if (!mending) fail(KeyFileRebuild, "data file header damaged");
+        nh = mendHeader(nh);
+    }
     seen = nh.counter;
+    return nh;
+}
+
+// The header made again for a BUILD: what the declaration gives, the slots that the file holds
+// whole, and a change counter above every counter the file and its keys have shown, so that
+// every reader notices. The BUILD recounts the records and the free list and writes it.
+DataHeader File::Impl::mendHeader(const DataHeader& damaged) {
+    DataHeader nh = newHeader();
+    const std::uint64_t size = fileSize(fd);
+    nh.slotCount = size > kPage ? std::uint32_t((size - kPage) / slotSize) : 0;
+    std::uint64_t counter = damaged.counter < (1ull << 62) ? damaged.counter : 0;  // a flipped high bit: not a count
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        const int kfd = ::open(keyPath(int(k) + 1).c_str(), O_RDONLY | O_CLOEXEC);
+        if (kfd < 0) continue;
+        KeyHeader kh{};
+        if (preadFull(kfd, &kh, sizeof kh, 0) == sizeof kh && kh.crc == headerCrc(kh)) counter = std::max(counter, kh.counter);
+        ::close(kfd);
+    }
+    nh.counter = (counter | 1) + 1;
+    nh.keyGen = damaged.keyGen;
+    // Whether the slots carry checksums: the flag as it was, unless the slots say otherwise.
+    std::uint32_t live = 0, summed = 0;
+    std::vector<unsigned char> slot(slotSize);
+    for (Position p = 1; p <= nh.slotCount && live < 64; ++p) {
+        if (preadFull(fd, slot.data(), slotSize, slotOffset(p)) != slotSize) break;
+        fmt::SlotPrefix sp = prefixOf(slot.data());
+        if (sp.state != fmt::kLive) continue;
+        ++live;
+        if (sp.next == fmt::crc32(slot.data() + sizeof sp, recSize)) ++summed;
+    }
+    nh.flags = (desc.oem ? 1u : 0u) | (live ? (summed * 2 > live ? fmt::kSlotChecksums : 0u) : (damaged.flags & fmt::kSlotChecksums));
+    nh.crc = headerCrc(nh);
     return nh;
 }
 
@@ -66,8 +110,33 @@ std::uint64_t File::Impl::diskCounter() {
     return c;
 }
 
+// A data file shorter than its slots: the last one was cut short (a disk that filled up, a copy
+// broken off). The whole slots before it are intact; a BUILD sets the short one aside.
 void File::Impl::checkSize(const DataHeader& nh) {
-    if (fileSize(fd) < kPage + std::uint64_t(nh.slotCount) * slotSize) fail(DataFileDamaged, "data file truncated");
+    if (fileSize(fd) < kPage + std::uint64_t(nh.slotCount) * slotSize && !mending) fail(KeyFileRebuild, "data file truncated");
+}
+
+// Under the write lock of a BUILD: a slot cut short at the end of the file is copied into
+// NAME.BAD (kept beside the file, never overwritten) and cut off; the header counts the whole
+// slots only. Done again after a crash, since the copy is made before anything is cut.
+void File::Impl::setAsideTail(DataHeader& nh) {
+    const std::uint64_t size = fileSize(fd);
+    const std::uint32_t whole = size > kPage ? std::uint32_t((size - kPage) / slotSize) : 0;
+    if (nh.slotCount > whole) {
+        nh.slotCount = whole;
+        if (nh.freeHead > whole) nh.freeHead = 0;
+        if (nh.recordCount > whole) nh.recordCount = whole;
+    }
+    const std::uint64_t end = kPage + std::uint64_t(nh.slotCount) * slotSize;
+    if (size <= end || (size - kPage) % slotSize == 0) return;
+    std::vector<unsigned char> tail(std::size_t(size - end));
+    if (preadFull(fd, tail.data(), tail.size(), end) != tail.size()) failErrno("read " + dataPath());
+    std::string bad = base() + ".BAD";
+    for (int n = 2; ::access(bad.c_str(), F_OK) == 0; ++n) bad = base() + "." + std::to_string(n) + ".BAD";
+    writeFileAtomically(bad, tail.data(), tail.size());
+    syncDir(bad);
+    if (::ftruncate(fd, off_t(end)) != 0) failErrno("truncate " + dataPath());
+    syncFd(fd);
 }
 
 void File::Impl::openKeyFiles() {
@@ -219,6 +288,7 @@ void File::Impl::openFilesOrThrow(int openMode, bool checkKeys) {
 // then the header says so. Cut short, it is simply done again; until then nothing is checked.
 // Opened for reading only, such a file is read as it is.
 void File::Impl::addChecksums() {
+    if (mending) return;  // the BUILD decides from the slots themselves
     DataHeader nh = readHeader();
     if (nh.flags & fmt::kSlotChecksums) return;
     if (!lockWriter(fd, kWriteTimeoutMs)) return;  // busy: the next open does it

@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "framework/classlib/processclass.h"
 #include "framework/store/store.h"
 #include "framework/types/codepage.h"
 #include "shell/dictionary.h"
@@ -441,13 +442,12 @@ TEST_F(Programs, FaultsAreToldOnceAndClearly) {
     std::ofstream(dir + "/CASCADE.JNL") << "not a journal";
     told.clear();
     openAll();
+    // The loop every list-like reader of the program runs: Next until it is not benign. It goes
+    // past the damaged certificate to the end, and the damage is told once.
     std::vector<int> read;
     ACCESS_FORMA1->SetStart(FRM_K1);
-    for (int guard = 0; guard < 10; ++guard) {
-        int l = ACCESS_FORMA1->Next();
-        if (l == Benign) read.push_back(FRM->NOMSV.toInt());
-        else if (ACCESS_FORMA1->LastError() == vx::store::NoMoreRecords) break;
-    }
+    while (ACCESS_FORMA1->Next() == Benign) read.push_back(FRM->NOMSV.toInt());
+    EXPECT_EQ(ACCESS_FORMA1->LastError(), vx::store::NoMoreRecords);
     EXPECT_EQ(read, (std::vector<int>{1, 3}));
     ASSERT_EQ(told.size(), 2u);
     EXPECT_EQ(told[0].first, vx::FileMsg::JournalSetAside);
@@ -456,6 +456,28 @@ TEST_F(Programs, FaultsAreToldOnceAndClearly) {
     EXPECT_EQ(told[1].second.find("/"), std::string::npos) << "no directories in %ErrorText: " << told[1].second;
     EXPECT_TRUE(fs::exists(dir + "/CASCADE.BAD"));
     EXPECT_FALSE(fs::exists(dir + "/CASCADE.JNL"));
+    // The reports' reading, in file order and sorted: every readable certificate, and at the end
+    // one message that says how many were left out.
+    for (const char* order : {"", "-FRM:nomsv"}) {
+        SCOPED_TRACE(order);
+        told.clear();
+        vx::ViewClass view;
+        vx::ProcessClass process;
+        process.Init(view, *RELATE_FORMA1);
+        process.AppendOrder(order);
+        ASSERT_EQ(process.Reset(), Benign);
+        std::vector<int> reported;
+        while (process.Reading()) process.Read();
+        while (process.Next() == Benign) reported.push_back(FRM->NOMSV.toInt());
+        std::sort(reported.begin(), reported.end());
+        EXPECT_EQ(reported, (std::vector<int>{1, 3}));
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_EQ(told[0].first, vx::FileMsg::LeftOut);
+        EXPECT_NE(told[0].second.find("1"), std::string::npos) << told[0].second;
+        EXPECT_NE(told[0].second.find("record 2 damaged"), std::string::npos) << told[0].second;
+        process.Kill();
+    }
+    told.clear();
     told.clear();
     EXPECT_NE(ACCESS_KAGENT->PrimeRecord(), Benign);
     ASSERT_EQ(told.size(), 1u);
@@ -467,6 +489,56 @@ TEST_F(Programs, FaultsAreToldOnceAndClearly) {
     openAll();
     ASSERT_TRUE(fetchCert(3));
     EXPECT_TRUE(told.empty()) << "the journal was set aside once";
+}
+
+
+// A data file whose header lost a bit of its change counter, or whose last record was cut short:
+// the program rebuilds it as it rebuilds a damaged key (message 30, then on) and every whole
+// certificate is there; a file that is not a data file at all still ends the program (26).
+TEST_F(Programs, ADamagedHeaderOrAShortLastRecordIsRebuiltOnOpen) {
+    std::vector<int> told;
+    GLOBALERRORS.SetDisplay([&](const vx::ShownMessage& m) {
+        told.push_back(m.id);
+        return true;
+    });
+    openAll();
+    for (int i = 1; i <= 20; ++i) addCert(i, "ООО Ромашка");
+    closeAll();
+    const std::string dat = dir + "/FORMA1.DAT";
+    std::string good;
+    {
+        std::ifstream f(dat, std::ios::binary);
+        good.assign(std::istreambuf_iterator<char>(f), {});
+    }
+    struct Case {
+        const char* what;
+        std::function<void(std::string&)> damage;
+        std::vector<int> told;
+        int records;
+    };
+    const std::vector<Case> cases = {
+        {"counter bit 0 flipped", [](std::string& s) { s[48] ^= 0x01; }, {vx::Msg::RebuildKey}, 20},
+        {"last record cut short", [](std::string& s) { s.resize(s.size() - 100); }, {vx::Msg::RebuildKey}, 19},
+        {"garbage", [](std::string& s) { s.replace(0, 8, "NOTADATA"); }, {vx::Msg::OpenFailed}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string s = good;
+        c.damage(s);
+        std::ofstream(dat, std::ios::binary | std::ios::trunc) << s;
+        fs::remove(dir + "/FORMA1.BAD");
+        told.clear();
+        openAll();
+        std::vector<int> read;
+        if (ACCESS_FORMA1->SetStart(FRM_K1) == Benign)
+            while (ACCESS_FORMA1->Next() == Benign) read.push_back(FRM->NOMSV.toInt());
+        EXPECT_EQ(told, c.told);
+        EXPECT_EQ(int(read.size()), c.records);
+        if (c.records) {
+            EXPECT_EQ(read.front(), 1);
+        }
+        closeAll();
+    }
 }
 
 }  // namespace

@@ -60,7 +60,16 @@ int main(int argc, char** argv) {
     std::vector<unsigned char> rec(rd.size);
     f.setStart(0);
     int e;
-    while ((e = f.next(rec.data())) == 0) {
+    vx::store::Position lastDamaged = 0;
+    for (;;) {
+        e = f.next(rec.data());
+        // A damaged record is named on the standard error stream and passed over.
+        if (e == vx::store::DataFileDamaged && f.position() != lastDamaged) {
+            lastDamaged = f.position();
+            std::fprintf(stderr, "vexlo-dump: %s\n", f.errorMessage().c_str());
+            continue;
+        }
+        if (e) break;
         std::string line = "{";
         bool first = true;
         for (const vx::FieldDesc& fd : rd.fields) {

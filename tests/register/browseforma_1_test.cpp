@@ -8,7 +8,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <set>
 #include <string>
 
 #include "framework/engine/harness.h"
@@ -446,6 +448,88 @@ TEST_F(Register, TwoRegistersKeepTheirOwnSearchText) {
     h->win().close();
     h->target(b);
     h->win().close();
+}
+
+
+// Sixty certificates of one counterparty, one of them damaged (the first, the middle or the last
+// in the file). The register reads past it everywhere: paging tab 1 and tab 3 down and up, the
+// locator of tab 3 and "Найти" reach the records after it; the damage is told once in the window,
+// truly (message 93, never "Access Denied"), and paging past it again tells nothing more.
+TEST_F(Register, ADamagedCertificateIsToldOnceAndReadPast) {
+    constexpr int kCerts = 60;
+    for (int pos : {1, kCerts / 2, kCerts}) {
+        SCOPED_TRACE(pos);
+        TearDown();
+        SetUp();
+        std::vector<std::string> opis;
+        for (int i = 1; i <= kCerts; ++i) opis.push_back(QStringLiteral("Описание %1").arg(i).toStdString());
+        std::vector<Cert> certs;
+        for (int i = 1; i <= kCerts; ++i) certs.push_back({i, "А", 80000 + i, 0, opis[i - 1].c_str()});
+        data({"А"}, certs);
+        {
+            std::fstream f(dir + "/FORMA1.DAT", std::ios::in | std::ios::out | std::ios::binary);
+            f.seekp(std::streamoff(4096 + std::size_t(pos - 1) * (4827 + 8) + 2000));
+            f.write(std::string(100, 'Z').data(), 100);
+        }
+        QStringList told;
+        auto answer = [&] {
+            while (!h->dialogs().empty()) {
+                told << h->dialogs().front().text;
+                h->answer(vx::eng::btn::Ok);
+                h->idle();
+            }
+        };
+        std::set<int> readable;
+        for (int i = 1; i <= kCerts; ++i)
+            if (i != pos) readable.insert(i);
+        // Every row reached by paging down from the top, then back up.
+        auto pageThrough = [&] {
+            std::set<int> seen;
+            h->select(10);
+            answer();
+            h->press(Qt::Key_Home, Qt::ControlModifier);
+            answer();
+            for (int i = 0; i < 2 * kCerts; ++i) {
+                for (int n : numbers()) seen.insert(n);
+                const std::vector<int> before = numbers();
+                h->press(Qt::Key_PageDown);
+                answer();
+                if (numbers() == before) break;
+            }
+            for (int i = 0; i < 2 * kCerts; ++i) {
+                for (int n : numbers()) seen.insert(n);
+                const std::vector<int> before = numbers();
+                h->press(Qt::Key_PageUp);
+                answer();
+                if (numbers() == before) break;
+            }
+            EXPECT_EQ(numbers().front(), *readable.begin());
+            return seen;
+        };
+        const int t = open();
+        answer();
+        EXPECT_EQ(pageThrough(), readable) << "tab 1";
+        h->tabTo(11, 3);
+        answer();
+        EXPECT_EQ(pageThrough(), readable) << "tab 3";
+        ASSERT_EQ(told.size(), 1) << told.join(QStringLiteral(" / ")).toStdString();
+        EXPECT_TRUE(told[0].contains(QStringLiteral("FORMA1: Data File Damaged (record %1 damaged)").arg(pos))) << told[0].toStdString();
+        EXPECT_TRUE(told[0].contains(QString::fromUtf8("Остальные записи доступны."))) << told[0].toStdString();
+        // The locator: the first readable certificate at or after the typed number.
+        h->select(10);
+        h->keys(QString::number(pos));
+        answer();
+        EXPECT_EQ(NFORM.get().toInt(), pos < kCerts ? pos + 1 : kCerts - 1);
+        // "Найти" finds a certificate after the damaged one.
+        const int after = pos < kCerts ? pos + 1 : kCerts - 1;
+        h->type(21, QStringLiteral("описание %1").arg(after));
+        h->click(22);
+        answer();
+        EXPECT_EQ(numbers().front(), after);
+        EXPECT_EQ(told.size(), 1) << told.join(QStringLiteral(" / ")).toStdString();
+        h->target(t);
+        h->win().close();
+    }
 }
 
 }  // namespace

@@ -1,6 +1,11 @@
 // The spreadsheet export driven headless: the dialog REP_DATA1 over real data files, a real
 // workbook made with soffice, written by LibreOffice and read back from a CSV copy.
 
+#include <QFile>
+
+#include <fstream>
+#include <set>
+
 #include "rep_data1_fixture.h"
 
 namespace {
@@ -164,6 +169,61 @@ TEST_F(RepData1, AFailingCellIsToldAndTheRestIsWrittenAndKeptWhenNotShown) {
         {QString(), u("3"), u("Третьему"), u("Козы голов"), u("здорова"), u(" Петрову"), u("30"), u("03.03.2024")},
     };
     for (int r = 0; r < 3; ++r) EXPECT_EQ(rows[5 + r], expected[r]) << "row " << 6 + r;
+}
+
+}  // namespace
+
+namespace {
+
+using namespace vexlo::test;
+using vx::eng::dialogHooks;
+
+// Sixty certificates of the period, one of them damaged (the first, the middle or the last in
+// the file): every readable one is exported, and one message says one was left out instead of
+// "Экспорт в Excel завершен!".
+TEST_F(RepData1, ADamagedCertificateIsLeftOutAndToldOnce) {
+    vexlo::test::SheetFiles files;
+    if (!files.available()) GTEST_SKIP() << "LibreOffice is not installed";
+    files.useHeadless();
+    useWindowed();
+    constexpr int kCerts = 60;
+    constexpr std::size_t kSlot = 4827 + 8;
+    for (int pos : {1, kCerts / 2, kCerts}) {
+        SCOPED_TRACE(pos);
+        TearDown();
+        for (const QString& f : QDir(dir.path()).entryList(QDir::Files))
+            if (!f.endsWith(QStringLiteral(".INI"), Qt::CaseInsensitive)) QFile::remove(dir.filePath(f));
+        SetUp();
+        useWindowed();
+        const QString book = files.makeWorkbook(QStringLiteral("Damaged%1").arg(pos), QStringLiteral("xls"));
+        ASSERT_FALSE(book.isEmpty()) << files.lastError.toStdString();
+        const QString copy = files.dir.filePath(QStringLiteral("damaged%1.csv").arg(pos));
+        vx::platform::spreadsheetReleaseHook() = [&](vx::platform::Spreadsheet& s) {
+            s.storeCopy(copy);
+            s.terminate();
+        };
+        for (int i = 1; i <= kCerts; ++i) add(100 + i, day(2026, 12, 1 + i % 28), "Иванову");
+        {
+            std::fstream f(dir.filePath(QStringLiteral("FORMA1.DAT")).toStdString(), std::ios::in | std::ios::out | std::ios::binary);
+            f.seekp(std::streamoff(4096 + std::size_t(pos - 1) * kSlot + 2000));
+            f.write(std::string(100, 'Z').data(), 100);
+        }
+        D1 = day(2026, 12, 1);
+        D2 = day(2026, 12, 31);
+        const QStringList told = exportInto(h, book);
+        ASSERT_EQ(told.size(), 1) << told.join(QStringLiteral(" / ")).toStdString();
+        EXPECT_TRUE(told[0].contains(u("Экспорт в Excel неполон: пропущено записей, которые не удалось прочитать: 1.")))
+            << told[0].toStdString();
+        EXPECT_TRUE(told[0].contains(QStringLiteral("FORMA1: Data File Damaged (record %1 damaged)").arg(pos))) << told[0].toStdString();
+        const auto rows = vexlo::test::SheetFiles::readCsv(copy);
+        std::set<int> exported;
+        for (std::size_t r = 5; r < rows.size(); ++r)
+            if (rows[r].size() > 6 && !rows[r][6].isEmpty()) exported.insert(rows[r][6].toInt());
+        std::set<int> expected;
+        for (int i = 101; i <= 100 + kCerts; ++i)
+            if (i != 100 + pos) expected.insert(i);
+        EXPECT_EQ(exported, expected);
+    }
 }
 
 }  // namespace

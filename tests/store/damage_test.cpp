@@ -1,8 +1,12 @@
-// Damaged, stale and missing files: key files report 46 and BUILD repairs them; a damaged data
-// file is a clear error.
+// Damaged, stale and missing files: key files report 46 and BUILD repairs them, and so does a
+// data file header whose counts can be recomputed; a data file that cannot be understood is a
+// clear error.
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstddef>
+#include <cstring>
 #include <functional>
 
 #include "fixture.h"
@@ -124,44 +128,173 @@ TEST_F(StoreTest, DamagedDataFileIsAClearError) {
     }
     File probe(animDesc(), dir);
     const std::string dat = probe.dataPath();
-    const std::string good = slurp(dat);
+    const std::string good = slurp(dat), goodKey = slurp(probe.keyPath(1));
     const std::size_t slot = 110 + 8;
+    auto withHeader = [&](auto change) {
+        std::string s = good;
+        fmt::DataHeader h;
+        std::memcpy(&h, s.data(), sizeof h);
+        change(h);
+        h.crc = fmt::crc32(&h, offsetof(fmt::DataHeader, crc));
+        std::memcpy(s.data(), &h, sizeof h);
+        spit(dat, s);
+    };
+    // A file that cannot be understood: the open and BUILD fail, nothing is touched.
     struct Case {
         const char* what;
         std::function<void()> damage;
-        int onOpen;  // error of open; 0: open works, a read or BUILD then fails
+        int onOpen;
     };
     std::vector<Case> cases = {
         {"empty", [&] { spit(dat, ""); }, DataFileDamaged},
         {"cut inside the header", [&] { spit(dat, good.substr(0, 30)); }, DataFileDamaged},
-        {"cut inside a record", [&] { spit(dat, good.substr(0, fmt::kPage + 5 * slot + 40)); }, DataFileDamaged},
         {"garbage", [&] {
              std::string g(50000, '\0');
              for (std::size_t i = 0; i < g.size(); ++i) g[i] = char(i * 2654435761u >> 13);
              spit(dat, g);
          }, DataFileDamaged},
-        {"header scribbled", [&] { spit(dat, good); scribble(dat, 40, 2); }, DataFileDamaged},
-        {"a slot scribbled", [&] { spit(dat, good); scribble(dat, fmt::kPage + 3 * slot, 4); }, 0},
+        {"another format version", [&] { withHeader([](fmt::DataHeader& h) { h.version = 7; }); }, DataFileDamaged},
+        {"another format version, header damaged too", [&] { spit(dat, good); scribble(dat, 8, 1); }, DataFileDamaged},
+        {"another record size", [&] { withHeader([](fmt::DataHeader& h) { h.recordSize = 111; }); }, BadDeclaration},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
         c.damage();
+        const std::string before = slurp(dat);
         File f(animDesc(), dir);
         EXPECT_EQ(f.open(), c.onOpen) << f.errorMessage();
-        if (c.onOpen) {
-            EXPECT_FALSE(f.errorDetail().empty());
-            EXPECT_EQ(f.build(), c.onOpen);
-            EXPECT_EQ(slurp(dat).size() < fmt::kPage || slurp(dat) != good, true);  // nothing overwritten silently
-            continue;
-        }
+        EXPECT_FALSE(f.errorDetail().empty());
+        EXPECT_EQ(f.build(), c.onOpen);
+        EXPECT_EQ(slurp(dat), before);  // nothing overwritten
+    }
+    // A damaged record: the open works, the record reads as damaged, BUILD leaves it out of the
+    // keys and the others stay.
+    {
+        spit(dat, good);
+        scribble(dat, fmt::kPage + 3 * slot, 4);
+        File f(animDesc(), dir);
+        EXPECT_EQ(f.open(), 0) << f.errorMessage();
         Rec r(110);
         EXPECT_EQ(f.get(Position(4), r.data()), DataFileDamaged);
         EXPECT_EQ(f.get(Position(5), r.data()), 0);
         f.close();
-        EXPECT_EQ(f.build(), DataFileDamaged);
+        EXPECT_EQ(f.build(), 0) << f.errorMessage();
+        ASSERT_EQ(f.open(), 0);
+        EXPECT_EQ(f.records(), 19u);
+        EXPECT_EQ(order(f, 1, 0, 4).size(), 19u);
+        EXPECT_EQ(f.get(Position(4), r.data()), DataFileDamaged);
     }
     spit(dat, good);
+    spit(probe.keyPath(1), goodKey);
     File f(animDesc(), dir);
     EXPECT_EQ(f.open(), 0);
     EXPECT_EQ(f.records(), 20u);
+}
+
+// A header whose counts can be made again from the slots, and a file whose last slot was cut
+// short: the open asks for the keys to be rebuilt (46), and BUILD gives back every whole record,
+// the cut slot copied aside. Nothing is written before BUILD.
+TEST_F(StoreTest, ARecomputableHeaderAndAShortLastSlotAreRebuilt) {
+    const int n = 40;
+    {
+        auto f = opened(forma1Desc());
+        setSync(false);
+        for (int i = 1; i <= n; ++i) {
+            Rec r = frm(i, ("Фирма " + std::to_string(i)).c_str());
+            ASSERT_EQ(f->add(r.data()), 0);
+        }
+        ASSERT_EQ(f->remove(Position(7)), 0);  // one free slot: the free list is recomputed too
+        setSync(true);
+    }
+    File probe(forma1Desc(), dir);
+    const std::string dat = probe.dataPath();
+    const std::string good = slurp(dat);
+    const std::size_t slot = 4827 + sizeof(fmt::SlotPrefix);
+    struct Case {
+        const char* what;
+        std::function<void(std::string&)> damage;
+        int whole;  // records that stay
+        bool cut;   // a short slot set aside
+    };
+    const std::vector<Case> cases = {
+        {"counter bit 0 flipped", [](std::string& s) { s[offsetof(fmt::DataHeader, counter)] ^= 0x01; }, n - 1, false},
+        {"counter high bit flipped", [](std::string& s) { s[offsetof(fmt::DataHeader, counter) + 7] ^= 0x40; }, n - 1, false},
+        {"record count scribbled", [](std::string& s) { s[offsetof(fmt::DataHeader, recordCount) + 2] ^= 0x7F; }, n - 1, false},
+        {"free list head scribbled", [](std::string& s) { s[offsetof(fmt::DataHeader, freeHead)] ^= 0x10; }, n - 1, false},
+        {"last slot cut short by 100 bytes", [](std::string& s) { s.resize(s.size() - 100); }, n - 2, true},
+        {"last slot cut short, counter flipped too", [](std::string& s) {
+             s.resize(s.size() - 100);
+             s[offsetof(fmt::DataHeader, counter)] ^= 0x01;
+         }, n - 2, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (auto& e : std::filesystem::directory_iterator(dir))
+            if (e.path().extension() == ".BAD") std::filesystem::remove(e.path());
+        std::string s = good;
+        c.damage(s);
+        spit(dat, s);
+        {
+            File f(forma1Desc(), dir);
+            auto t0 = std::chrono::steady_clock::now();
+            EXPECT_EQ(f.open(), KeyFileRebuild) << f.errorMessage();
+            EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
+            EXPECT_EQ(slurp(dat), s) << "nothing written before BUILD";
+            ASSERT_EQ(f.build(), 0) << f.errorMessage();
+            ASSERT_EQ(f.open(), 0) << f.errorMessage();
+            EXPECT_EQ(f.records(), std::uint32_t(c.whole));
+            const auto byNumber = numbers(f, 1, 0, 4);
+            std::vector<long long> expect;
+            for (int i = 1; i <= c.whole + 1; ++i)
+                if (i != 7) expect.push_back(i);
+            EXPECT_EQ(byNumber, expect);
+            EXPECT_EQ(order(f, 0, 281, 120).size(), std::size_t(c.whole));
+            // The file is whole again: a new record takes the free slot, the next one a new slot.
+            Rec a = frm(100, "Новая"), b = frm(101, "Ещё");
+            ASSERT_EQ(f.add(a.data()), 0) << f.errorMessage();
+            EXPECT_EQ(f.position(), Position(7));
+            ASSERT_EQ(f.add(b.data()), 0) << f.errorMessage();
+            EXPECT_EQ(f.position(), Position(c.whole + 2));
+        }
+        File again(forma1Desc(), dir);
+        ASSERT_EQ(again.open(), 0) << again.errorMessage();
+        EXPECT_EQ(again.records(), std::uint32_t(c.whole + 2));
+        const std::string bad = dir + "/FORMA1.BAD";
+        EXPECT_EQ(std::filesystem::exists(bad), c.cut);
+        if (c.cut) {
+            EXPECT_EQ(slurp(bad), good.substr(fmt::kPage + std::size_t(n - 1) * slot, slot - 100));
+        }
+    }
+}
+
+// A damaged record whose number was overwritten with another record's: BUILD leaves the damaged
+// one out of the unique key instead of failing, and every other record stays in reach.
+TEST_F(StoreTest, BuildLeavesADamagedDuplicateOutOfAUniqueKey) {
+    const int n = 12;
+    {
+        auto f = opened(forma1Desc());
+        for (int i = 1; i <= n; ++i) {
+            Rec r = frm(i, ("Фирма " + std::to_string(i)).c_str());
+            ASSERT_EQ(f->add(r.data()), 0);
+        }
+    }
+    File f(forma1Desc(), dir);
+    const std::size_t slot = 4827 + sizeof(fmt::SlotPrefix);
+    std::string s = slurp(f.dataPath());
+    // The record at position 5 takes the number of the one after it, the one at 9 that of the
+    // one before it: the damaged one comes second in the key once, first once.
+    auto number = [&](int pos) { return s.data() + fmt::kPage + std::size_t(pos - 1) * slot + 8; };
+    std::memcpy(number(5), number(6), 4);
+    std::memcpy(number(9), number(8), 4);
+    spit(f.dataPath(), s);
+    ASSERT_EQ(f.build(), 0) << f.errorMessage();
+    ASSERT_EQ(f.open(), 0) << f.errorMessage();
+    std::vector<long long> expect;
+    for (int i = 1; i <= n; ++i)
+        if (i != 5 && i != 9) expect.push_back(i);
+    EXPECT_EQ(numbers(f, 1, 0, 4), expect);
+    Rec r(4827);
+    EXPECT_EQ(f.get(Position(5), r.data()), DataFileDamaged);
+    EXPECT_EQ(f.get(Position(6), r.data()), 0);
+    EXPECT_EQ(r.dec(0, 4), 6);
 }
