@@ -6,7 +6,6 @@ import os
 import re
 import subprocess
 import tempfile
-import time
 import unittest
 
 from vxdisplay import Session
@@ -59,7 +58,10 @@ class ExitTest(unittest.TestCase):
             # "Выход": the entry window asks; No keeps the program and the certificate as typed.
             s.click_menu("Печать", "Выход")
             self.answer(s, "No")
-            time.sleep(0.5)
+            # No: the entry window takes input again (the question no longer holds it).
+            s.wait_for(lambda: (s.find_window(ENTRY) or {}).get("enabled") and
+                       s.control(ENTRY, "?FRM:NOMSV").get("enabled"), what="the entry window to take input again")
+            s.settle()
             self.assertIsNone(s.proc.poll(), "the program ended although the user kept the certificate")
             nomsv = s.control(ENTRY, "?FRM:NOMSV")
             self.assertEqual(nomsv.get("text", "").strip(), "15")
