@@ -37,8 +37,7 @@ class ExitTest(unittest.TestCase):
         reg = self.add_counterparty(s, "Альфа")  # the certificate belongs to a counterparty
         s.click_control(reg, "?INSERT:3")
         s.wait_window(ENTRY)
-        s.click_control(ENTRY, "?FRM:NOMSV")
-        s.type("15")
+        s.type_into(ENTRY, "?FRM:NOMSV", "15")
         s.settle()
         return reg
 

@@ -237,14 +237,11 @@ class Session:
             # active window: alt+F4 closes whatever window is active (a print preview over the
             # frame, say), and the program would go on with no word why.
             frame = self.frame_window()
-            if frame:
-                self.click(*_center(frame["client"]))
             try:
-                self.wait_for(lambda: (self.frame_window() or {}).get("active"), timeout=3, what="the frame active")
-            except DisplayError:
+                self.close_by_key("^" + re.escape(frame["title"]) + "$")
+            except (DisplayError, TypeError, KeyError):
                 raise DisplayError(f"the frame's exit could not be reached ({e}); the frame is not the active window:\n"
                                    + self.describe()) from None
-            self._x(["xdotool", "key", "alt+F4"])
         try:
             rc = self.proc.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
@@ -447,6 +444,15 @@ class Session:
                     self.control(win_re, name, timeout=0.5)
                 except DisplayError:  # gone meanwhile: wait for the rest
                     return self.wait_for(done, timeout=max(end - time.time(), 0.1), what=what)
+
+    def type_into(self, win_re, name, text, timeout=10):
+        """Clicks a control, waits until it has the focus (clicking again if the click came before
+        its window took input), types text and waits until the control shows it."""
+        self.click_control_until(win_re, name, lambda: self.control(win_re, name).get("focused"),
+                                 what=f"{name} to have the focus", timeout=timeout)
+        self.type(text)
+        return self.wait_for(lambda: text in self.control(win_re, name).get("text", ""), timeout=timeout,
+                             what=f"{name} to show {text!r}")
 
     def drag(self, x1, y1, x2, y2, steps=8):
         """Presses the left button at (x1, y1), moves to (x2, y2) in steps, releases it."""
