@@ -26,10 +26,8 @@ def register_title(s):
 class ExitTest(unittest.TestCase):
     def maximise(self, s):
         """The frame maximised (a double click on its title bar), so the register fits inside it."""
-        fx, fy, fw, fh = s.wait_for(s.frame_window, what="the frame")["frame"]
-        s.click(fx + fw // 3, fy + 8, double=True)
+        s.maximize_frame(at=1 / 3)
         s.wait_for(lambda: s.frame_window()["frame"][2] > 1200, what="the frame to be maximised")
-        s.settle()
 
     def open_entry_with_a_typed_certificate(self, s):
         self.maximise(s)

@@ -169,7 +169,7 @@ class Session:
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         # The window manager is ready once it has claimed the screen.
         self.wait_for(lambda: b"_NET_SUPPORTING_WM_CHECK(WINDOW)" in self._x(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]),
-                      timeout=15, what="openbox to start")
+                      timeout=30, what="openbox to start")
         self._x(["setxkbmap", "-layout", "us,ru", "-option", ""])
         if self.a11y:
             self._start_a11y()
@@ -320,8 +320,15 @@ class Session:
     def wait_window(self, title_re, timeout=10):
         w = self.wait_for(lambda: self.find_window(title_re), timeout=timeout, what=f"window /{title_re}/")
         if w.get("kind") != "mdi":
-            out = self._x(["xdotool", "search", "--onlyvisible", "--name", title_re], check=False).split()
-            w["xid"] = int(out[-1]) if out else None
+            # The program reports a window shown a moment before the X server has it mapped.
+            def xid():
+                out = self._x(["xdotool", "search", "--onlyvisible", "--name", title_re], check=False).split()
+                return int(out[-1]) if out else None
+
+            try:
+                w["xid"] = self.wait_for(xid, timeout=timeout, what=f"the X window /{title_re}/")
+            except DisplayError:
+                w["xid"] = None
         return w
 
     def wait_gone(self, title_re, timeout=10):
@@ -489,13 +496,33 @@ class Session:
             if w and "closeButton" in w:
                 self.click(*_center(w["closeButton"]))
 
-    def maximize_frame(self):
-        """Maximises the main frame with a double click on its title bar (openbox)."""
+    def maximize_frame(self, at=0.5):
+        """Maximises the main frame with a double click on its title bar (openbox), at `at` of
+        its width. On a busy display the two clicks may come too far apart to be a double click,
+        or the first may come before the window takes input: the window manager's own state says
+        whether it worked, and the double click is repeated (only while it has not)."""
         f = self.wait_for(self.frame_window, what="the main frame")
         if f.get("maximized"):
             return f
-        x, y, w, h = f["frame"]
-        self.click(x + w // 2, y + 6, double=True)
+        xid = self.wait_window("^" + re.escape(f["title"]) + "$").get("xid")
+
+        def maximised():
+            if xid is not None:
+                state = self._x(["xprop", "-id", str(xid), "_NET_WM_STATE"], check=False)
+                if b"_NET_WM_STATE_MAXIMIZED_VERT" in state and b"_NET_WM_STATE_MAXIMIZED_HORZ" in state:
+                    return True
+            return bool((self.frame_window() or {}).get("maximized"))
+
+        for attempt in range(5):
+            f = self.frame_window()
+            x, y, w, h = f["frame"]
+            self.click(x + int(w * at), max(y, 0) + 6, double=True)
+            try:
+                self.wait_for(maximised, timeout=5, what="the frame to be maximised")
+                break
+            except DisplayError:
+                if attempt == 4:
+                    raise
         self.wait_for(lambda: (self.frame_window() or {}).get("maximized"), what="the frame to be maximised")
         self.settle()
         return self.frame_window()
