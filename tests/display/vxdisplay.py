@@ -16,6 +16,9 @@ keeps <probe>/windows.json up to date: every visible window and control with scr
 (see framework/engine/probe.h). Input goes in only as real X events through XTest (xdotool);
 results come back from the probe, the data files ($VEXLO_DUMP), the INI file and screenshots.
 
+Session(a11y=True) also starts a private session bus and accessibility bus for its display, and
+s.accessible_tree() returns what a screen reader sees of the program (AT-SPI).
+
 Windows are found by a regular expression on their title (re.search); controls by the engine's
 names ("?BUTTON19", "?FRM:NOMSV"), or for windows that are not the engine's (message boxes,
 standard dialogs) by their text, object name or class. When the body of the with-block fails,

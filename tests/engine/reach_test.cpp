@@ -9,6 +9,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTabWidget>
+#include <QTest>
 
 #include <functional>
 #include <vector>
@@ -148,6 +149,18 @@ TEST_F(Reach, CtrlTabAndCtrlF6PassOverAWindowThatWaitsForAnother) {
         EXPECT_EQ(activeThread(), s.active == over ? waiting : other);
         EXPECT_TRUE(s.active->isAncestorOf(QApplication::focusWidget()));
     }
+    // Even from the waiting window itself (a click made it the active one, its controls take no
+    // input), Ctrl+Tab goes on to a window that takes input.
+    QMdiSubWindow* under = nullptr;
+    for (QMdiSubWindow* s : area->subWindowList())
+        if (s != over && s != free) under = s;
+    ASSERT_NE(under, nullptr);
+    area->setActiveSubWindow(under);
+    h.idle();
+    QTest::keyClick(under, Qt::Key_Tab, Qt::ControlModifier);
+    h.idle();
+    EXPECT_NE(area->activeSubWindow(), under);
+    EXPECT_NE(area->activeSubWindow(), nullptr);
     // With the other window closed, the keys leave the focus where it is.
     h.target(other);
     h.click("?CANCEL");
