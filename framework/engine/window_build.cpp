@@ -635,6 +635,7 @@ void WindowImpl::build() {
             sub->setWidget(box);
             sub->setAttribute(Qt::WA_DeleteOnClose, false);
             g_frame->impl().mdi->addSubWindow(sub);
+            installEngineFilter();  // before the MDI area's own key handling
             sub->resize(sub->sizeHint().expandedTo(QSize(clientPx.width() + 8, clientPx.height() + statusH + 30)));
             holder = sub;
             connect(sub, &QMdiSubWindow::windowStateChanged, this,

@@ -270,6 +270,7 @@ struct WindowImpl : QObject {
     void onFocusIn(Control& c, Qt::FocusReason reason);
     bool onKey(Control* c, QKeyEvent* e);
     bool pressDefault(Control* c);
+    bool turnSheet(int i, bool forward);  // Ctrl+PgDn / Ctrl+PgUp on a sheet's page
     void onMouse(Control* c, QMouseEvent* e, bool dbl);
     bool eventFilter(QObject* o, QEvent* e) override;
     void stdAction(Control& c);

@@ -77,6 +77,7 @@ public:
     bool eventFilter(QObject* o, QEvent* e) override {
         switch (e->type()) {
         case QEvent::KeyPress: {
+            if (cycleMdi(o, static_cast<QKeyEvent*>(e))) return true;
             if (propagated(o, e, lastKey_, lastKeyTarget_)) return false;
             auto [d, c] = controlOf(o);
             if (!d) return false;
@@ -130,6 +131,38 @@ public:
     }
 
 private:
+    // Ctrl+Tab and Ctrl+F6 (with Shift: backwards) make the next MDI window of the frame the
+    // active one. A window that waits for another (a form over it on its thread) is passed over:
+    // it takes no input, and as the active window it would hide the one it waits for, with the
+    // focus nowhere. Qt's own cycling knows nothing of that wait, so these keys never reach it.
+    static bool cycleMdi(QObject* o, const QKeyEvent* e) {
+        const auto m = e->modifiers();
+        if (!(m & Qt::ControlModifier) || (m & Qt::AltModifier)) return false;
+        const int k = e->key();
+        if (k != Qt::Key_Tab && k != Qt::Key_Backtab && k != Qt::Key_F6) return false;
+        if (!g_frame || !o->isWidgetType()) return false;
+        WindowImpl& f = g_frame->impl();
+        if (!f.mdi || !f.mw || static_cast<QWidget*>(o)->window() != f.mw.data()) return false;
+        const bool forward = k != Qt::Key_Backtab && !(m & Qt::ShiftModifier);
+        auto takesInput = [](QMdiSubWindow* s) {
+            if (!s->isVisible()) return false;
+            for (WindowImpl* w : allWindows())
+                if (w->sub == s) return !w->closed && !w->blocked;
+            return true;
+        };
+        const QList<QMdiSubWindow*> subs = f.mdi->subWindowList(QMdiArea::CreationOrder);
+        const int n = static_cast<int>(subs.size());
+        if (n == 0) return true;
+        int at = static_cast<int>(subs.indexOf(f.mdi->activeSubWindow()));
+        if (at < 0) at = forward ? n - 1 : 0;
+        for (int step = 1; step <= n; ++step) {
+            QMdiSubWindow* s = subs[((at + (forward ? step : -step)) % n + n) % n];
+            if (!takesInput(s)) continue;
+            if (s != f.mdi->activeSubWindow()) f.mdi->setActiveSubWindow(s);
+            break;
+        }
+        return true;
+    }
     // Qt hands an ignored key or mouse event on to the parent widgets; only its first delivery counts.
     static bool isAncestor(QObject* o, QObject* of) {
         for (QObject* p = of->parent(); p; p = p->parent())
@@ -156,10 +189,11 @@ private:
 
 }  // namespace
 
+// Installing it again puts it before the filters installed since (an MDI area's own, which
+// takes Ctrl+Tab for itself).
 void wnd::installEngineFilter() {
     static EngineFilter* filter = nullptr;
-    if (filter) return;
-    filter = new EngineFilter;
+    if (!filter) filter = new EngineFilter;
     qApp->installEventFilter(filter);
 }
 
@@ -297,6 +331,9 @@ bool WindowImpl::onKey(Control* c, QKeyEvent* e) {
         enqueue(ev::AlertKey, 0, code, ch);
         return true;
     }
+    if ((code == key::Ctrl + key::PgDn || code == key::Ctrl + key::PgUp) && c && c->type != CType::List &&
+        turnSheet(indexOf(c), code == key::Ctrl + key::PgDn))
+        return true;
     if (c && c->imm && (c->type == CType::Entry || c->type == CType::Text) && !c->readOnly &&
         (code & ~key::Shift) != key::Tab) {
         immEvent(*c, code, ch);
@@ -324,6 +361,44 @@ bool WindowImpl::onKey(Control* c, QKeyEvent* e) {
     }
     if (code == key::Enter) return pressDefault(c);
     return false;
+}
+
+// Ctrl+PgDn and Ctrl+PgUp with the focus on a sheet's page turn it to the next or the previous
+// tab that is shown (round from the last to the first), as a click on that tab does, and the
+// focus goes to the first control of the new page in Tab order. False when the control is on no
+// sheet.
+bool WindowImpl::turnSheet(int i, bool forward) {
+    int tab = 0;
+    const int sheet = sheetOf(i, &tab);
+    if (sheet < 0 || !ctls[sheet].widget) return false;
+    auto* tw = static_cast<QTabWidget*>(ctls[sheet].widget.data());
+    const int n = tw->count();
+    int next = -1;
+    for (int step = 1; step < n && next < 0; ++step) {
+        const int t = ((tw->currentIndex() + (forward ? step : -step)) % n + n) % n;
+        if (tw->isTabVisible(t) && tw->isTabEnabled(t)) next = t;
+    }
+    if (next < 0) return true;
+    tw->setCurrentIndex(next);  // as a click on the tab: the page shows, NewSelection of the sheet
+    auto onPage = [&](int feq) {
+        const Control* k = ctl(feq);
+        int t = 0;
+        return k && sheetOf(indexOf(k), &t) == sheet && t == next + 1;
+    };
+    for (int feq : self->tabOrder())
+        if (onPage(feq)) {
+            moveFocus(feq, Qt::TabFocusReason, true);
+            return true;
+        }
+    // A page whose controls are all out of the Tab order: its first one that can take the focus.
+    for (int j = 0; j < static_cast<int>(ctls.size()); ++j) {
+        const Control& k = ctls[j];
+        if (k.feq > 0 && k.widget && focusable(k.type) && effectiveVisible(j) && effectiveEnabled(j) && onPage(k.feq)) {
+            moveFocus(k.feq, Qt::TabFocusReason, true);
+            return true;
+        }
+    }
+    return true;
 }
 
 // Enter presses the focused push button, else the window's default button (a multi-line text

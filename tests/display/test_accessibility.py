@@ -88,8 +88,7 @@ class AccessibilityTest(unittest.TestCase):
 
             s.click_control("^" + re.escape(reg) + "$", "?INSERT:3")
             entry = s.wait_window(ENTRY)
-            s.click_control(ENTRY, "?FRM:NOMSV")
-            s.type("15")
+            s.type_into(ENTRY, "?FRM:NOMSV", "15")
             s.settle()
             tree = s.wait_for(lambda: (t := s.accessible_tree()) and any(
                 w["name"] == entry["title"] for w in windows_of(t)) and t, what="the entry window for a screen reader")

@@ -6,7 +6,6 @@ import os
 import re
 import subprocess
 import tempfile
-import time
 import unittest
 
 from vxdisplay import Session
@@ -27,10 +26,8 @@ def register_title(s):
 class ExitTest(unittest.TestCase):
     def maximise(self, s):
         """The frame maximised (a double click on its title bar), so the register fits inside it."""
-        fx, fy, fw, fh = s.wait_for(s.frame_window, what="the frame")["frame"]
-        s.click(fx + fw // 3, fy + 8, double=True)
+        s.maximize_frame(at=1 / 3)
         s.wait_for(lambda: s.frame_window()["frame"][2] > 1200, what="the frame to be maximised")
-        s.settle()
 
     def open_entry_with_a_typed_certificate(self, s):
         self.maximise(s)
@@ -38,8 +35,7 @@ class ExitTest(unittest.TestCase):
         reg = self.add_counterparty(s, "Альфа")  # the certificate belongs to a counterparty
         s.click_control(reg, "?INSERT:3")
         s.wait_window(ENTRY)
-        s.click_control(ENTRY, "?FRM:NOMSV")
-        s.type("15")
+        s.type_into(ENTRY, "?FRM:NOMSV", "15")
         s.settle()
         return reg
 
@@ -59,7 +55,10 @@ class ExitTest(unittest.TestCase):
             # "Выход": the entry window asks; No keeps the program and the certificate as typed.
             s.click_menu("Печать", "Выход")
             self.answer(s, "No")
-            time.sleep(0.5)
+            # No: the entry window takes input again (the question no longer holds it).
+            s.wait_for(lambda: (s.find_window(ENTRY) or {}).get("enabled") and
+                       s.control(ENTRY, "?FRM:NOMSV").get("enabled"), what="the entry window to take input again")
+            s.settle()
             self.assertIsNone(s.proc.poll(), "the program ended although the user kept the certificate")
             nomsv = s.control(ENTRY, "?FRM:NOMSV")
             self.assertEqual(nomsv.get("text", "").strip(), "15")

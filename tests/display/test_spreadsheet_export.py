@@ -134,11 +134,26 @@ class SpreadsheetExportTest(unittest.TestCase):
             with open(self.book, "rb") as f:
                 self.assertEqual(f.read(), before)
             # The user saves it in Calc, keeping the Excel format.
+            saved = lambda: open(self.book, "rb").read() != before
             s.keys("ctrl+s")
-            time.sleep(2)
-            s.key("Return")
-            s.wait_for(lambda: open(self.book, "rb").read() != before, timeout=30, what="the workbook saved from Calc")
-            time.sleep(1)
+            # Calc asks whether to keep the Excel format: Return (its default) once the question
+            # has the focus, not before (the key would go to the sheet).
+            s.wait_for(lambda: saved() or s.active_xid() not in (None, int(xid)), timeout=30,
+                       what="Calc's question about the format")
+            if not saved():
+                s.key("Return")
+            s.wait_for(saved, timeout=30, what="the workbook saved from Calc")
+            # Written to the end: the file no longer changes, and Calc's window is active again.
+            last = [None, 0.0]
+
+            def written():
+                st = os.stat(self.book)
+                now = (st.st_size, st.st_mtime_ns)
+                if now != last[0]:
+                    last[0], last[1] = now, time.time()
+                return time.time() - last[1] >= 1.0 and s.active_xid() == int(xid)
+
+            s.wait_for(written, timeout=30, what="the saved workbook complete")
             self.end_calc(s)
             self.assertEqual(s.quit(), 0)
 

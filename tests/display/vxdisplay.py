@@ -16,6 +16,9 @@ keeps <probe>/windows.json up to date: every visible window and control with scr
 (see framework/engine/probe.h). Input goes in only as real X events through XTest (xdotool);
 results come back from the probe, the data files ($VEXLO_DUMP), the INI file and screenshots.
 
+Session(a11y=True) also starts a private session bus and accessibility bus for its display, and
+s.accessible_tree() returns what a screen reader sees of the program (AT-SPI).
+
 Windows are found by a regular expression on their title (re.search); controls by the engine's
 names ("?BUTTON19", "?FRM:NOMSV"), or for windows that are not the engine's (message boxes,
 standard dialogs) by their text, object name or class. When the body of the with-block fails,
@@ -169,7 +172,7 @@ class Session:
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         # The window manager is ready once it has claimed the screen.
         self.wait_for(lambda: b"_NET_SUPPORTING_WM_CHECK(WINDOW)" in self._x(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]),
-                      timeout=15, what="openbox to start")
+                      timeout=30, what="openbox to start")
         self._x(["setxkbmap", "-layout", "us,ru", "-option", ""])
         if self.a11y:
             self._start_a11y()
@@ -237,14 +240,11 @@ class Session:
             # active window: alt+F4 closes whatever window is active (a print preview over the
             # frame, say), and the program would go on with no word why.
             frame = self.frame_window()
-            if frame:
-                self.click(*_center(frame["client"]))
             try:
-                self.wait_for(lambda: (self.frame_window() or {}).get("active"), timeout=3, what="the frame active")
-            except DisplayError:
+                self.close_by_key("^" + re.escape(frame["title"]) + "$")
+            except (DisplayError, TypeError, KeyError):
                 raise DisplayError(f"the frame's exit could not be reached ({e}); the frame is not the active window:\n"
                                    + self.describe()) from None
-            self._x(["xdotool", "key", "alt+F4"])
         try:
             rc = self.proc.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
@@ -323,8 +323,15 @@ class Session:
     def wait_window(self, title_re, timeout=10):
         w = self.wait_for(lambda: self.find_window(title_re), timeout=timeout, what=f"window /{title_re}/")
         if w.get("kind") != "mdi":
-            out = self._x(["xdotool", "search", "--onlyvisible", "--name", title_re], check=False).split()
-            w["xid"] = int(out[-1]) if out else None
+            # The program reports a window shown a moment before the X server has it mapped.
+            def xid():
+                out = self._x(["xdotool", "search", "--onlyvisible", "--name", title_re], check=False).split()
+                return int(out[-1]) if out else None
+
+            try:
+                w["xid"] = self.wait_for(xid, timeout=timeout, what=f"the X window /{title_re}/")
+            except DisplayError:
+                w["xid"] = None
         return w
 
     def wait_gone(self, title_re, timeout=10):
@@ -448,6 +455,15 @@ class Session:
                 except DisplayError:  # gone meanwhile: wait for the rest
                     return self.wait_for(done, timeout=max(end - time.time(), 0.1), what=what)
 
+    def type_into(self, win_re, name, text, timeout=10):
+        """Clicks a control, waits until it has the focus (clicking again if the click came before
+        its window took input), types text and waits until the control shows it."""
+        self.click_control_until(win_re, name, lambda: self.control(win_re, name).get("focused"),
+                                 what=f"{name} to have the focus", timeout=timeout)
+        self.type(text)
+        return self.wait_for(lambda: text in self.control(win_re, name).get("text", ""), timeout=timeout,
+                             what=f"{name} to show {text!r}")
+
     def drag(self, x1, y1, x2, y2, steps=8):
         """Presses the left button at (x1, y1), moves to (x2, y2) in steps, releases it."""
         self.move(x1, y1)
@@ -483,13 +499,33 @@ class Session:
             if w and "closeButton" in w:
                 self.click(*_center(w["closeButton"]))
 
-    def maximize_frame(self):
-        """Maximises the main frame with a double click on its title bar (openbox)."""
+    def maximize_frame(self, at=0.5):
+        """Maximises the main frame with a double click on its title bar (openbox), at `at` of
+        its width. On a busy display the two clicks may come too far apart to be a double click,
+        or the first may come before the window takes input: the window manager's own state says
+        whether it worked, and the double click is repeated (only while it has not)."""
         f = self.wait_for(self.frame_window, what="the main frame")
         if f.get("maximized"):
             return f
-        x, y, w, h = f["frame"]
-        self.click(x + w // 2, y + 6, double=True)
+        xid = self.wait_window("^" + re.escape(f["title"]) + "$").get("xid")
+
+        def maximised():
+            if xid is not None:
+                state = self._x(["xprop", "-id", str(xid), "_NET_WM_STATE"], check=False)
+                if b"_NET_WM_STATE_MAXIMIZED_VERT" in state and b"_NET_WM_STATE_MAXIMIZED_HORZ" in state:
+                    return True
+            return bool((self.frame_window() or {}).get("maximized"))
+
+        for attempt in range(5):
+            f = self.frame_window()
+            x, y, w, h = f["frame"]
+            self.click(x + int(w * at), max(y, 0) + 6, double=True)
+            try:
+                self.wait_for(maximised, timeout=5, what="the frame to be maximised")
+                break
+            except DisplayError:
+                if attempt == 4:
+                    raise
         self.wait_for(lambda: (self.frame_window() or {}).get("maximized"), what="the frame to be maximised")
         self.settle()
         return self.frame_window()

@@ -26,8 +26,9 @@ public:
                                               QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
                                               QStringLiteral("tcp")});
         if (!xvfb_.waitForStarted(10000)) return;
+        // A loaded machine may take a while to start either: up to a minute each.
         QByteArray number;
-        for (int i = 0; i < 100 && !number.contains('\n'); ++i) {
+        for (int i = 0; i < 600 && !number.contains('\n'); ++i) {
             xvfb_.waitForReadyRead(100);
             number += xvfb_.readAllStandardOutput();
         }
@@ -37,7 +38,7 @@ public:
         qputenv("DISPLAY", name_.toLatin1());
         wm_.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
         // openbox is up when it has claimed the screen.
-        for (int i = 0; i < 100; ++i) {
+        for (int i = 0; i < 600; ++i) {
             if (run({QStringLiteral("xprop"), QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
                     .contains(QLatin1String("window id")))
                 return;
