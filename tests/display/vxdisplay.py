@@ -460,9 +460,21 @@ class Session:
         its window took input), types text and waits until the control shows it."""
         self.click_control_until(win_re, name, lambda: self.control(win_re, name).get("focused"),
                                  what=f"{name} to have the focus", timeout=timeout)
-        self.type(text)
-        return self.wait_for(lambda: text in self.control(win_re, name).get("text", ""), timeout=timeout,
-                             what=f"{name} to show {text!r}")
+        # Characters outside the keyboard's layouts are typed through a key code that xdotool
+        # maps for each of them; under load the program can read the key before the new map and
+        # lose the character. The field is then typed again from empty.
+        for attempt in range(3):
+            self.type(text)
+            try:
+                return self.wait_for(lambda: text in self.control(win_re, name).get("text", ""),
+                                     timeout=timeout if attempt == 2 else 3, what=f"{name} to show {text!r}")
+            except DisplayError:
+                if attempt == 2:
+                    raise
+                self.keys("ctrl+a")
+                self.key("BackSpace")
+                self.wait_for(lambda: self.control(win_re, name).get("text", "").strip() == "",
+                              what=f"{name} to be empty")
 
     def drag(self, x1, y1, x2, y2, steps=8):
         """Presses the left button at (x1, y1), moves to (x2, y2) in steps, releases it."""
