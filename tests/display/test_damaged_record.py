@@ -35,10 +35,6 @@ def seeded(s):
     s.maximize_frame()
 
 
-def box(s):
-    return next((w for w in reversed(s.windows()) if w.get("class") == "QMessageBox"), None)
-
-
 def said(b):
     return " ".join([b.get("title", "")] + [c.get("text", "") for c in b["controls"]])
 
@@ -77,12 +73,12 @@ class DamagedRecordTest(unittest.TestCase):
                 while until not in rows(s):
                     before = rows(s)
                     s.key(key)
-                    s.wait_for(lambda: rows(s) != before or box(s), what=f"the list to move on {key}")
-                    if box(s):
-                        b = box(s)
+                    s.wait_for(lambda: rows(s) != before or s.message_box(), what=f"the list to move on {key}")
+                    if s.message_box():
+                        b = s.message_box()
                         told.append(said(b))
                         s.key("Return")
-                        s.wait_for(lambda: box(s) is None, what="the message to go")
+                        s.wait_for(lambda: s.message_box() is None, what="the message to go")
                         s.wait_for(lambda: rows(s) != before, what="the list to move past the damage")
                     seen.update(rows(s))
 
@@ -93,13 +89,13 @@ class DamagedRecordTest(unittest.TestCase):
             # Back to the top over the same damage: nothing more is told in this window.
             page("Prior", "1")
             self.assertEqual(len(told), 1, told)
-            self.assertIsNone(box(s))
+            self.assertIsNone(s.message_box())
             # "Найти" reaches a certificate after the damaged one.
             s.click_control(REG, "?FUZZYQUERY")
             s.type("Описание 45")
             s.click_control(REG, "?FUZZYGO")
             s.wait_for(lambda: rows(s)[:1] == ["45"], what="certificate 45 first")
-            self.assertIsNone(box(s))
+            self.assertIsNone(s.message_box())
 
     def test_the_period_report_and_deletion_through_the_menu(self):
         with Session(start=False) as s:
@@ -110,12 +106,12 @@ class DamagedRecordTest(unittest.TestCase):
             s.settle()
             type_period(s)
             s.click_control(PERIOD, "?OKBUTTON")
-            b = s.wait_for(lambda: box(s), timeout=20, what="the message that one was left out")
+            b = s.wait_for(lambda: s.message_box(), timeout=20, what="the message that one was left out")
             self.assertToldOnce(said(b), ["Не все записи прочитаны",
                                           "Отчёт неполон: пропущено записей, которые не удалось прочитать: 1."])
             s.key("Return")
             s.wait_window(PREVIEW, timeout=20)
-            self.assertIsNone(box(s))
+            self.assertIsNone(s.message_box())
             s.wait_for(lambda: s.find_window(PREVIEW).get("active"), what="the preview active")
             s.keys("ctrl+s")
             s.wait_window(r"Сохранить PDF")
@@ -139,11 +135,11 @@ class DamagedRecordTest(unittest.TestCase):
             s.settle()
             type_period(s)
             s.click_control(PERIOD, "?OKBUTTON")
-            b = s.wait_for(lambda: box(s), timeout=20, what="the message that one was left")
+            b = s.wait_for(lambda: s.message_box(), timeout=20, what="the message that one was left")
             self.assertToldOnce(said(b), ["Удалены не все свидетельства за период: удалено 59;",
                                           "не удалось прочитать и оставлено в файле записей: 1."])
             s.key("Return")
-            s.wait_for(lambda: box(s) is None, what="the message to go")
+            s.wait_for(lambda: s.message_box() is None, what="the message to go")
             self.assertEqual(s.records("FORMA1"), [])  # the one left cannot be read
             self.assertEqual([r["ANI:NFORM"].strip() for r in s.records("ANIM")], [str(DAMAGED)])
             self.assertIsNotNone(s.find_window(PERIOD))

@@ -9,10 +9,6 @@ from vxdisplay import Session
 SPIN = "?LAS:AXZ1"  # range 5..100
 
 
-def message_box(s):
-    return next((w for w in reversed(s.windows()) if w.get("class") == "QMessageBox"), None)
-
-
 def box_text(w):
     return " ".join(c.get("text", "") for c in w.get("controls", []))
 
@@ -43,7 +39,7 @@ class LayoutEditorInputTest(unittest.TestCase):
             type_into(s, SPIN, "250")
             for bad in ("250", "3"):  # above and below the range 5..100
                 s.click_control("", "?OK")
-                box = s.wait_for(lambda: message_box(s), what=f"the refusal of {bad}")
+                box = s.wait_for(lambda: s.message_box(), what=f"the refusal of {bad}")
                 self.assertEqual(box["title"], "Неверное значение")
                 text = box_text(box)
                 self.assertIn(f"«{bad}»", text)
@@ -54,7 +50,7 @@ class LayoutEditorInputTest(unittest.TestCase):
                 self.assertEqual(len(buttons), 1, box)
                 x, y, w, h = buttons[0]["rect"]
                 s.click(x + w // 2, y + h // 2)
-                s.wait_for(lambda: message_box(s) is None, what="the refusal to close")
+                s.wait_for(lambda: s.message_box() is None, what="the refusal to close")
                 self.assertNotIn(float(bad), [float(r["LAS:AXZ1"] or 0) for r in s.records("LAST")])
                 s.wait_for(lambda: s.control("", SPIN).get("focused"), timeout=3, what="the focus back in the spin")
                 # The refused text is selected: typing replaces it at once.
@@ -62,7 +58,7 @@ class LayoutEditorInputTest(unittest.TestCase):
             s.wait_for(lambda: s.control("", SPIN)["text"].strip().startswith("42"), timeout=3, what="42 in the spin")
             s.click_control("", "?OK")
             s.wait_for(lambda: float(s.records("LAST")[0]["LAS:AXZ1"]) == 42.0, what="42 saved")
-            self.assertIsNone(message_box(s))
+            self.assertIsNone(s.message_box())
             self.assertEqual(len(s.records("LAST")), 1)
 
 

@@ -9,10 +9,6 @@ from vxdisplay import Session
 FORM = r"^Добавить запись$"
 
 
-def question(s):
-    return next((w for w in reversed(s.windows()) if w.get("class") == "QMessageBox"), None)
-
-
 class MessageBoxClickTest(unittest.TestCase):
     def test_cancel_question_answered_no_with_the_mouse_three_times_then_the_form_saves(self):
         with Session() as s:
@@ -28,12 +24,12 @@ class MessageBoxClickTest(unittest.TestCase):
                 s.key("End")
                 s.type(piece)
                 s.click_control(FORM, "?CANCEL")
-                box = s.wait_for(lambda: question(s), what="the cancel question")
+                box = s.wait_for(lambda: s.message_box(), what="the cancel question")
                 said = " ".join([box.get("title", "")] + [c.get("text", "") for c in box["controls"]])
                 self.assertIn("Are you sure you want to cancel?", said)
                 self.assertFalse(s.find_window(FORM)["enabled"], "the form waits for the answer")
                 s.click_control("", "No")
-                s.wait_for(lambda: question(s) is None, what="the question to go")
+                s.wait_for(lambda: s.message_box() is None, what="the question to go")
                 # Without any other event the same form takes input again.
                 s.wait_for(lambda: s.find_window(FORM)["enabled"], timeout=3, what="the form enabled again")
                 self.assertEqual(s.records("KAGENT"), [])

@@ -20,17 +20,13 @@ def day(d):
     return (datetime.date(*d) - datetime.date(1800, 12, 28)).days
 
 
-def message_box(s):
-    return next((w for w in reversed(s.windows()) if w.get("class") == "QMessageBox"), None)
-
-
 def box_text(w):
     return " ".join(c.get("text", "") for c in w.get("controls", []))
 
 
 def refusal(s, what):
     """The one message of a refusal: its text, after checking that it is the only one."""
-    box = s.wait_for(lambda: message_box(s), what=what)
+    box = s.wait_for(lambda: s.message_box(), what=what)
     s.settle()
     self_boxes = [w for w in s.windows() if w.get("class") == "QMessageBox"]
     if len(self_boxes) != 1:
@@ -41,11 +37,11 @@ def refusal(s, what):
 
 
 def answer_ok(s):
-    box = message_box(s)
+    box = s.message_box()
     buttons = [c for c in box["controls"] if c.get("type") == "button"]
     x, y, w, h = buttons[0]["rect"]
     s.click(x + w // 2, y + h // 2)
-    s.wait_for(lambda: message_box(s) is None, what="the message to close")
+    s.wait_for(lambda: s.message_box() is None, what="the message to close")
     s.settle()
 
 
@@ -102,7 +98,7 @@ class RefusedValuesTest(unittest.TestCase):
             s.key("Tab")
             s.click_control(PERIOD, "?OKBUTTON")
             s.wait_for(lambda: numbers(s) == [52, 53], what="50 and 51 to go")
-            self.assertIsNone(message_box(s))
+            self.assertIsNone(s.message_box())
             # Refused once more on leaving the field, then "Удалить": what the screen shows acts.
             overtype(s, PERIOD, "?D2", "31.02.2025")
             s.key("Tab")
@@ -111,7 +107,7 @@ class RefusedValuesTest(unittest.TestCase):
             self.assertEqual(shown(s, PERIOD, "?D2"), "30.11.2025")
             s.click_control(PERIOD, "?OKBUTTON")
             s.settle()
-            self.assertIsNone(message_box(s))
+            self.assertIsNone(s.message_box())
             self.assertEqual(numbers(s), [52, 53])  # no. 52 of 01.12.2025 stays
 
     def test_entry_window_saved_twice_after_a_refused_date_and_number_writes_nothing_refused(self):
@@ -170,7 +166,7 @@ class RefusedValuesTest(unittest.TestCase):
             s.wait_for(lambda: shown(s, FORM, "?KAG:NAME") == long_name[:80], timeout=5, what="the name cut at 80 while typed")
             s.click_control(FORM, "?OK")
             s.wait_gone(FORM)
-            self.assertIsNone(message_box(s))
+            self.assertIsNone(s.message_box())
             names = [r["KAG:NAME"] for r in s.records("KAGENT")]
             self.assertEqual(names, [long_name[:80]])
             self.assertNotIn("?", names[0])

@@ -310,6 +310,10 @@ class Session:
         """Every visible window as the probe last saw it."""
         return self.snapshot()["windows"]
 
+    def message_box(self):
+        """The most recent message box on the screen, or None."""
+        return next((w for w in reversed(self.windows()) if w.get("class") == "QMessageBox"), None)
+
     def frame_window(self):
         return next((w for w in self.windows() if w.get("kind") == "frame"), None)
 
