@@ -20,8 +20,8 @@
 //     the operation tells nothing more, and a later operation does not tell the same record again;
 //   - an operation that counts (reports, export, deletion): nothing is shown while it reads; at
 //     its end the caller tells in its own words how many records were left out (TellLeftOut).
-// Operations nest: an inner one joins the outermost, up to the nearest counting one. Outside any operation every step is one of
-// its own. A Fetch or Reget of a damaged record gives DataFileDamaged (the Try steps) or shows
+// Operations nest: an inner one joins the outermost, up to the nearest counting one. Outside any
+// operation every step is one of its own. A Fetch or Reget of a damaged record gives DataFileDamaged (the Try steps) or shows
 // message 93 (the plain steps).
 
 #include <QString>
