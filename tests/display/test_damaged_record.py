@@ -75,11 +75,11 @@ class DamagedRecordTest(unittest.TestCase):
                     s.key(key)
                     s.wait_for(lambda: rows(s) != before or s.message_box(), what=f"the list to move on {key}")
                     if s.message_box():
-                        b = s.message_box()
-                        told.append(said(b))
-                        s.key("Return")
+                        told.append(said(s.answer("Return")))
                         s.wait_for(lambda: s.message_box() is None, what="the message to go")
                         s.wait_for(lambda: rows(s) != before, what="the list to move past the damage")
+                        # The next key only once the list has the keyboard again.
+                        s.wait_for(lambda: s.control(REG, "?BROWSE:1").get("focused"), what="the list focused again")
                     seen.update(rows(s))
 
             page("Next", str(CERTS))
@@ -109,23 +109,16 @@ class DamagedRecordTest(unittest.TestCase):
             b = s.wait_for(lambda: s.message_box(), timeout=20, what="the message that one was left out")
             self.assertToldOnce(said(b), ["Не все записи прочитаны",
                                           "Отчёт неполон: пропущено записей, которые не удалось прочитать: 1."])
-            s.key("Return")
+            s.answer("Return")
             s.wait_window(PREVIEW, timeout=20)
             self.assertIsNone(s.message_box())
-            s.wait_for(lambda: s.find_window(PREVIEW).get("active"), what="the preview active")
-            s.keys("ctrl+s")
-            s.wait_window(r"Сохранить PDF")
-            pdf = os.path.join(s.tmp, "period.pdf")
-            s.type(pdf)
-            s.key("Return")
-            s.wait_for(lambda: os.path.exists(pdf) and os.path.getsize(pdf) > 0, what="the PDF")
-            s.settle()
+            pdf = s.save_pdf(os.path.join(s.tmp, "period.pdf"))
             text = subprocess.run(["pdftotext", "-layout", pdf, "-"], stdout=subprocess.PIPE, check=True).stdout.decode()
             listed = {int(line.split()[0]) for line in text.splitlines()
                       if line.split() and line.split()[0].isdigit() and len(line.split()) > 1
                       and line.split()[1].count(".") == 2}
             self.assertEqual(listed, {n for n in range(1, CERTS + 1) if n != DAMAGED})
-            s.keys("alt+F4")
+            s.close_by_key(PREVIEW)
             s.wait_gone(PREVIEW)
             s.close_mdi(PERIOD, "?CANCELBUTTON")
             s.wait_gone(PERIOD)
@@ -138,7 +131,7 @@ class DamagedRecordTest(unittest.TestCase):
             b = s.wait_for(lambda: s.message_box(), timeout=20, what="the message that one was left")
             self.assertToldOnce(said(b), ["Удалены не все свидетельства за период: удалено 59;",
                                           "не удалось прочитать и оставлено в файле записей: 1."])
-            s.key("Return")
+            s.answer("Return")
             s.wait_for(lambda: s.message_box() is None, what="the message to go")
             self.assertEqual(s.records("FORMA1"), [])  # the one left cannot be read
             self.assertEqual([r["ANI:NFORM"].strip() for r in s.records("ANIM")], [str(DAMAGED)])

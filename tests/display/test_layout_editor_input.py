@@ -46,16 +46,14 @@ class LayoutEditorInputTest(unittest.TestCase):
                 self.assertIn("Субъект РФ", text)  # the field, by its own description
                 self.assertRegex(text, r"от 5(\.0)? до 100")
                 # The box's OK answered with a real click; the box goes and the editor takes input.
-                buttons = [c for c in box["controls"] if c.get("type") == "button"]
-                self.assertEqual(len(buttons), 1, box)
-                x, y, w, h = buttons[0]["rect"]
-                s.click(x + w // 2, y + h // 2)
+                self.assertEqual(len([c for c in box["controls"] if c.get("type") == "button"]), 1, box)
+                s.answer(button="OK")
                 s.wait_for(lambda: s.message_box() is None, what="the refusal to close")
                 self.assertNotIn(float(bad), [float(r["LAS:AXZ1"] or 0) for r in s.records("LAST")])
-                s.wait_for(lambda: s.control("", SPIN).get("focused"), timeout=3, what="the focus back in the spin")
+                s.wait_for(lambda: s.control("", SPIN).get("focused"), what="the focus back in the spin")
                 # The refused text is selected: typing replaces it at once.
                 s.type("3" if bad == "250" else "42")
-            s.wait_for(lambda: s.control("", SPIN)["text"].strip().startswith("42"), timeout=3, what="42 in the spin")
+            s.wait_for(lambda: s.control("", SPIN)["text"].strip().startswith("42"), what="42 in the spin")
             s.click_control("", "?OK")
             s.wait_for(lambda: float(s.records("LAST")[0]["LAS:AXZ1"]) == 42.0, what="42 saved")
             self.assertIsNone(s.message_box())

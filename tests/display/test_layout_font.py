@@ -57,7 +57,7 @@ class LayoutFontTest(unittest.TestCase):
             s.click_control(DIALOG, "colour")
             s.key("Down", "Down", "Return")
             s.wait_for(lambda: (dialog_control(s, lambda c: c.get("name") == "colour") or {}).get("text") == "Зеленый",
-                       timeout=5, what="Зеленый chosen")
+                       what="Зеленый chosen")
             ok = dialog_control(s, lambda c: c.get("type") == "button" and re.fullmatch(r"OK|ОК", c.get("text", "")))
             self.assertIsNotNone(ok, s.describe())
             x, y, w, h = ok["rect"]

@@ -28,12 +28,12 @@ class MessageBoxClickTest(unittest.TestCase):
                 said = " ".join([box.get("title", "")] + [c.get("text", "") for c in box["controls"]])
                 self.assertIn("Are you sure you want to cancel?", said)
                 self.assertFalse(s.find_window(FORM)["enabled"], "the form waits for the answer")
-                s.click_control("", "No")
+                s.answer(button="No")
                 s.wait_for(lambda: s.message_box() is None, what="the question to go")
                 # Without any other event the same form takes input again.
-                s.wait_for(lambda: s.find_window(FORM)["enabled"], timeout=3, what="the form enabled again")
+                s.wait_for(lambda: s.find_window(FORM)["enabled"], what="the form enabled again")
                 self.assertEqual(s.records("KAGENT"), [])
-            s.wait_for(lambda: s.control(FORM, "?KAG:NAME")["text"].strip() == "ООО Ромашка и К", timeout=3,
+            s.wait_for(lambda: s.control(FORM, "?KAG:NAME")["text"].strip() == "ООО Ромашка и К",
                        what="everything typed in the name")
             s.click_control(FORM, "?OK")
             s.wait_gone(FORM)

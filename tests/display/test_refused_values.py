@@ -37,10 +37,7 @@ def refusal(s, what):
 
 
 def answer_ok(s):
-    box = s.message_box()
-    buttons = [c for c in box["controls"] if c.get("type") == "button"]
-    x, y, w, h = buttons[0]["rect"]
-    s.click(x + w // 2, y + h // 2)
+    s.answer(button="OK")
     s.wait_for(lambda: s.message_box() is None, what="the message to close")
     s.settle()
 
@@ -91,7 +88,7 @@ class RefusedValuesTest(unittest.TestCase):
             self.assertEqual(shown(s, PERIOD, "?D2"), "31.12.2025")
             self.assertEqual(numbers(s), [50, 51, 52, 53])
             answer_ok(s)
-            s.wait_for(lambda: s.control(PERIOD, "?D2").get("focused"), timeout=3, what="the focus back in «по»")
+            s.wait_for(lambda: s.control(PERIOD, "?D2").get("focused"), what="the focus back in «по»")
             self.assertEqual(shown(s, PERIOD, "?D2"), "31.12.2025")
             # The refused text gone, the field is typed over at once; the period shown is deleted.
             s.type("30.11.2025")
@@ -133,7 +130,7 @@ class RefusedValuesTest(unittest.TestCase):
                     self.assertIn(f"«{bad}» не подходит для поля «{name}»", text)
                     self.assertEqual(shown(s, ENTRY, field), kept)
                     answer_ok(s)
-                    s.wait_for(lambda: s.control(ENTRY, field).get("focused"), timeout=3, what=f"the focus back in {field}")
+                    s.wait_for(lambda: s.control(ENTRY, field).get("focused"), what=f"the focus back in {field}")
                     self.assertEqual(shown(s, ENTRY, field), kept)
                     self.assertEqual(s.records("FORMA1"), [])
             # Saved as the screen shows it: number 60 of 01.04.2025.
@@ -162,8 +159,8 @@ class RefusedValuesTest(unittest.TestCase):
             # A name typed past the 80 characters the file keeps stops there while typing.
             long_name = "Сельскохозяйственный производственный кооператив Рассвет Верхнекамского района и К"
             self.assertGreater(len(long_name), 80)
-            s.type(long_name, delay=15)
-            s.wait_for(lambda: shown(s, FORM, "?KAG:NAME") == long_name[:80], timeout=5, what="the name cut at 80 while typed")
+            s.type_into(FORM, "?KAG:NAME", long_name, shows=long_name[:80])
+            self.assertEqual(shown(s, FORM, "?KAG:NAME"), long_name[:80])
             s.click_control(FORM, "?OK")
             s.wait_gone(FORM)
             self.assertIsNone(s.message_box())

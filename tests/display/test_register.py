@@ -68,10 +68,10 @@ class RegisterTest(unittest.TestCase):
             img = s.screenshot("question")
             no = s.control("", "No")
             self.assertTrue(no["enabled"])
-            s.click_control("", "No")
+            s.answer(button="No")
             s.wait_for(lambda: not any(w.get("class") == "QMessageBox" for w in s.windows()), what="the question to go")
             # The same form takes input again at once: it is enabled, and typing and Save work.
-            s.wait_for(lambda: s.find_window(FORM)["enabled"], timeout=3, what="the form to be enabled again")
+            s.wait_for(lambda: s.find_window(FORM)["enabled"], what="the form to be enabled again")
             s.click_control(FORM, "?KAG:NAME")
             s.key("End")
             s.type(" и К")
@@ -93,7 +93,7 @@ class RegisterTest(unittest.TestCase):
             self.assertEqual(texts, ["Альфа", "Бета"])
             for row in (1, 0):
                 s.click_row("", "?LIST:2", row)
-                s.wait_for(lambda: s.control("", "?LIST:2")["current"] == row, timeout=3, what=f"row {row} current")
+                s.wait_for(lambda: s.control("", "?LIST:2")["current"] == row, what=f"row {row} current")
             # The highlighted row is drawn in the list's selection colours, not the plain white.
             img = s.screenshot("counterparty-row")
             r = s.control("", "?LIST:2")["rows"][0]["rect"]
@@ -123,7 +123,7 @@ class RegisterTest(unittest.TestCase):
             row = s.control("", REGISTER_LIST)["rows"][0]
             self.assertEqual(row["texts"][0].strip(), "15")
             s.click_row("", REGISTER_LIST, 0)
-            s.wait_for(lambda: s.control("", REGISTER_LIST)["current"] == 0, timeout=3, what="the certificate row current")
+            s.wait_for(lambda: s.control("", REGISTER_LIST)["current"] == 0, what="the certificate row current")
             self.assertIsNotNone(entry)
             # An animal row of this certificate, then a click on it in the third list.
             s.click_control("", "?INSERT")
@@ -138,7 +138,7 @@ class RegisterTest(unittest.TestCase):
             s.wait_for(lambda: s.control("", "?LIST").get("rowCount") == 1, what="the animal row in the list")
             self.assertIn("Зорька", [t.strip() for t in s.control("", "?LIST")["rows"][0]["texts"]])
             s.click_row("", "?LIST", 0)
-            s.wait_for(lambda: s.control("", "?LIST")["current"] == 0, timeout=3, what="the animal row current")
+            s.wait_for(lambda: s.control("", "?LIST")["current"] == 0, what="the animal row current")
 
     def test_the_front_side_printed_to_pdf_holds_the_certificates_lines(self):
         with Session() as s:
@@ -149,10 +149,8 @@ class RegisterTest(unittest.TestCase):
             s.wait_window(PREVIEW)
             s.settle()
             s.click_control(PREVIEW, "Сохранить PDF")
-            s.control("", "fileNameEdit")
-            s.settle()
-            s.click_control("", "fileNameEdit")
-            s.type("front.pdf")
+            s.wait_active(r"^Сохранить PDF$")
+            s.type_into(r"^Сохранить PDF$", "fileNameEdit", "front.pdf")
             s.key("Return")
             pdf = os.path.join(s.data, "front.pdf")
             s.wait_for(lambda: os.path.exists(pdf) and os.path.getsize(pdf) > 0, what="the PDF")

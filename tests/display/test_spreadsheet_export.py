@@ -104,7 +104,7 @@ class SpreadsheetExportTest(unittest.TestCase):
             for _ in range(5):
                 s.click_control(r"^Экспорт в Excel$", "OK")
                 try:
-                    s.wait_gone(r"^Экспорт в Excel$", timeout=5)
+                    s.wait_gone(r"^Экспорт в Excel$", timeout=15)
                     break
                 except AssertionError:
                     pass

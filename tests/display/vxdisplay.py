@@ -459,9 +459,11 @@ class Session:
                 except DisplayError:  # gone meanwhile: wait for the rest
                     return self.wait_for(done, timeout=max(end - time.time(), 0.1), what=what)
 
-    def type_into(self, win_re, name, text, timeout=10):
+    def type_into(self, win_re, name, text, timeout=10, shows=None):
         """Clicks a control, waits until it has the focus (clicking again if the click came before
-        its window took input), types text and waits until the control shows it."""
+        its window took input), types text and waits until the control shows it (or `shows`, for
+        a field that keeps less than was typed)."""
+        shows = text if shows is None else shows
         self.click_control_until(win_re, name, lambda: self.control(win_re, name).get("focused"),
                                  what=f"{name} to have the focus", timeout=timeout)
         # Characters outside the keyboard's layouts are typed through a key code that xdotool
@@ -470,8 +472,8 @@ class Session:
         for attempt in range(3):
             self.type(text)
             try:
-                return self.wait_for(lambda: text in self.control(win_re, name).get("text", ""),
-                                     timeout=timeout if attempt == 2 else 3, what=f"{name} to show {text!r}")
+                return self.wait_for(lambda: shows in self.control(win_re, name).get("text", ""),
+                                     timeout=timeout if attempt == 2 else 3, what=f"{name} to show {shows!r}")
             except DisplayError:
                 if attempt == 2:
                     raise
@@ -599,6 +601,48 @@ class Session:
         out = self._x(["xdotool", "getactivewindow"], check=False).strip()
         return int(out) if out.isdigit() else None
 
+    def wait_active(self, title_re, timeout=10):
+        """Waits until the window takes the keys: the program has it active and, for a top-level
+        window, the window manager has given it the X focus. A window the probe reports shown can
+        still be waiting for the window manager; a key pressed then goes to the window before it
+        (a blocked one drops it)."""
+        w = self.wait_window(title_re, timeout=timeout)
+
+        def active():
+            win = self.find_window(title_re)
+            return win if win and win.get("active") and (w.get("xid") is None or self.active_xid() == w["xid"]) else None
+
+        return self.wait_for(active, timeout=timeout, what=f"/{title_re}/ to be the active window")
+
+    def answer(self, key="Return", button=None, timeout=10):
+        """Answers the message box on top, once the window manager has mapped it and given it the
+        keys: with a click on the button named `button`, else with `key`. Returns the box."""
+        box = self.wait_for(lambda: self.message_box(), timeout=timeout, what="a message box")
+        box = self.wait_active("^" + re.escape(box["title"]) + "$", timeout=timeout)
+        if button is None:
+            self.key(key)
+            return box
+        buttons = [c for c in box.get("controls", []) if c.get("type") == "button"
+                   and c.get("text", "").replace("&", "").lower() == button.lower()]
+        if not buttons:
+            raise DisplayError(f"no button {button!r} in the message box:\n" + self.describe())
+        self.click(*_center(buttons[0]["rect"]))
+        return box
+
+    def save_pdf(self, path, timeout=20):
+        """Saves the active print preview to a PDF through its file dialog (ctrl+s), typing the
+        file name once the dialog takes the keys; returns once the file is written."""
+        self.wait_for(lambda: (self.find_window(r"Предварительный просмотр") or {}).get("active"),
+                      timeout=timeout, what="the preview active")
+        self.keys("ctrl+s")
+        self.wait_active(r"^Сохранить PDF$", timeout=timeout)
+        self.type_into(r"^Сохранить PDF$", "fileNameEdit", path, timeout=timeout)
+        self.key("Return")
+        self.wait_for(lambda: os.path.exists(path) and os.path.getsize(path) > 0, timeout=timeout, what="the PDF")
+        self.wait_gone(r"^Сохранить PDF$", timeout=timeout)
+        self.settle()
+        return path
+
     def close_by_key(self, title_re):
         """The window manager's close key (alt+F4) for a top-level window, once that window is the
         active one: the key closes the active window, and nothing else must get it. The chord goes
@@ -607,15 +651,11 @@ class Session:
         the X server then keeps the other keys held down, repeating alt+F4 on every window that
         gets the focus."""
         w = self.wait_window(title_re)
-
-        def active():
-            win = self.find_window(title_re)
-            return win and win.get("active") and (w.get("xid") is None or self.active_xid() == w["xid"])
-
-        if not active():
+        win = self.find_window(title_re)
+        if not (win and win.get("active") and (w.get("xid") is None or self.active_xid() == w["xid"])):
             x, y, fw, fh = w["frame"]
             self.click(x + fw // 2, max(y, 0) + 6)  # its title bar
-        self.wait_for(active, what=f"/{title_re}/ to be the active window")
+        self.wait_active(title_re)
         self.key("alt+F4")
 
     def type(self, text, delay=40):
