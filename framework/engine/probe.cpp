@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAbstractNativeEventFilter>
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCheckBox>
@@ -33,12 +34,50 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include <cstring>
 #include <set>
 
 #include "window.h"
 
 namespace vx::eng {
 namespace {
+
+// Mouse button presses the X server has delivered to the program, also those on a window a
+// modal one blocks. A driver outside waits for this count to move on after a click before it
+// types: a window manager that is slow to let a click through (its click-to-focus grab holds
+// the pointer) must not let the keys typed after the click arrive before it.
+quint64 buttonPresses = 0;
+
+class PressCounter final : public QAbstractNativeEventFilter {
+public:
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t" || !message) return false;
+        const auto* e = static_cast<const unsigned char*>(message);
+        const unsigned kind = e[0] & 0x7f;
+        constexpr unsigned coreButtonPress = 4, genericEvent = 35, inputButtonPress = 4;
+        if (kind == coreButtonPress) {
+            ++buttonPresses;
+        } else if (kind == genericEvent) {
+            // type, extension, sequence, length, then the input event's type, device and time
+            quint16 inputType = 0, sequence = 0;
+            quint32 time = 0;
+            std::memcpy(&sequence, e + 2, sizeof sequence);
+            std::memcpy(&inputType, e + 8, sizeof inputType);
+            std::memcpy(&time, e + 12, sizeof time);
+            // The same event can pass the filter twice; it is one press.
+            if (inputType == inputButtonPress && (sequence != lastSequence_ || time != lastTime_)) {
+                ++buttonPresses;
+                lastSequence_ = sequence;
+                lastTime_ = time;
+            }
+        }
+        return false;
+    }
+
+private:
+    quint16 lastSequence_ = 0;
+    quint32 lastTime_ = 0;
+};
 
 QJsonArray rectOf(const QRect& r) { return QJsonArray{r.x(), r.y(), r.width(), r.height()}; }
 
@@ -312,7 +351,8 @@ QByteArray probeSnapshot() {
     }
     QWidget* fw = QApplication::focusWidget();
     QJsonObject root{{QStringLiteral("windows"), wins},
-                     {QStringLiteral("focusClass"), fw ? QString::fromLatin1(fw->metaObject()->className()) : QString()}};
+                     {QStringLiteral("focusClass"), fw ? QString::fromLatin1(fw->metaObject()->className()) : QString()},
+                     {QStringLiteral("buttonPresses"), double(buttonPresses)}};
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
@@ -321,6 +361,7 @@ void startProbe() {
     if (dir.isEmpty()) return;
     QDir().mkpath(QString::fromLocal8Bit(dir));
     const QString path = QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("windows.json"));
+    qApp->installNativeEventFilter(new PressCounter);
     auto* timer = new QTimer(qApp);
     auto last = std::make_shared<QByteArray>();
     QObject::connect(timer, &QTimer::timeout, qApp, [path, last] {

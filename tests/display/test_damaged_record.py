@@ -45,9 +45,7 @@ def rows(s):
 
 def type_period(s):
     for name, text in (("?D1", "01.12.2026"), ("?D2", "31.12.2026")):
-        s.click_control(PERIOD, name)
-        s.keys("ctrl+a")
-        s.type(text)
+        s.type_into(PERIOD, name, text, over=True)
 
 
 class DamagedRecordTest(unittest.TestCase):
@@ -91,8 +89,7 @@ class DamagedRecordTest(unittest.TestCase):
             self.assertEqual(len(told), 1, told)
             self.assertIsNone(s.message_box())
             # "Найти" reaches a certificate after the damaged one.
-            s.click_control(REG, "?FUZZYQUERY")
-            s.type("Описание 45")
+            s.type_into(REG, "?FUZZYQUERY", "Описание 45")
             s.click_control(REG, "?FUZZYGO")
             s.wait_for(lambda: rows(s)[:1] == ["45"], what="certificate 45 first")
             self.assertIsNone(s.message_box())

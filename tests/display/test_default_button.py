@@ -31,9 +31,7 @@ def seeded(s):
 
 def type_period(s):
     for name, text in (("?D1", "01.12.2026"), ("?D2", "15.12.2026")):
-        s.click_control(PERIOD, name)
-        s.keys("ctrl+a")
-        s.type(text)
+        s.type_into(PERIOD, name, text, over=True)
 
 
 class DefaultButtonTest(unittest.TestCase):

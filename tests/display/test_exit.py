@@ -86,9 +86,8 @@ class ExitTest(unittest.TestCase):
         s.wait_window(AGENT)
         # The form opens partly beyond the screen's right edge: the name's visible part is clicked,
         # and the save button reached with Tab.
-        x, y, w, h = s.control(AGENT, "?KAG:NAME")["rect"]
-        s.click(min(x + w // 2, x + 40), y + h // 2)
-        s.type(name)
+        w = s.control(AGENT, "?KAG:NAME")["rect"][2]
+        s.type_into(AGENT, "?KAG:NAME", name, dx=min(w // 2, 40))
         s.key("Tab", "space")
         s.wait_gone(AGENT)
         s.settle()

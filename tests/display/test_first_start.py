@@ -50,23 +50,20 @@ class FirstStartTest(unittest.TestCase):
 
             s.click_menu("Форма №1", "Подготовка и печать")
             click(s, "?INSERT:2")
-            click(s, "?KAG:NAME", "Добавить запись")
-            s.type("ООО Ромашка")
+            s.type_into("Добавить запись", "?KAG:NAME", "ООО Ромашка")
             s.key("Tab", "space")
             s.wait_for(lambda: s.records("KAGENT"), what="the counterparty")
 
             click(s, "?INSERT:3")
             s.wait_window(ENTRY)
-            click(s, "?FRM:NOMSV", ENTRY)
-            s.type("15")
-            click(s, "?FRM:DATAVV", ENTRY)
-            s.type("05.03.2024")
+            s.type_into(ENTRY, "?FRM:NOMSV", "15")
+            s.type_into(ENTRY, "?FRM:DATAVV", "05.03.2024")
             # A 120-character line: a capacity, then one less for each letter typed.
             click(s, "?FRM:F3", ENTRY)
             s.wait_for(lambda: shown(s, "?VS_SIM"), what="a capacity")
             capacity = int(shown(s, "?VS_SIM"))
             self.assertGreater(capacity, 0)
-            s.type("абвгд")
+            s.type_into(ENTRY, "?FRM:F3", "абвгд")
             s.wait_for(lambda: shown(s, "?KOL_SIM") == str(capacity - 5), what=f"{capacity - 5} left")
             # Filled to its capacity, the line has nothing left (an empty display).
             s.type("е" * (capacity - 5), delay=15)

@@ -25,9 +25,7 @@ def open_editor(s):
 
 
 def type_into(s, name, text):
-    s.click_control("", name)
-    s.keys("ctrl+a")
-    s.type(text)
+    s.type_into("", name, text, over=True)
 
 
 class LayoutEditorInputTest(unittest.TestCase):

@@ -33,7 +33,7 @@ class PlacesTest(unittest.TestCase):
             self.assertLess(abs((1280 - first["frame"][2]) // 2 - first["frame"][0]), 4, first)
             # The user drags it by its title bar; it then stays there over three restarts.
             x, y, w, h = first["frame"]
-            s.drag(x + w // 2, y + 8, x + w // 2 + 70, y + 8 + 90)
+            s.drag(x + w // 2, y + 8, x + w // 2 + 70, y + 8 + 90, program=False)
             s.wait_for(lambda: s.frame_window()["frame"] != first["frame"], what="the frame to move")
             s.settle()
             moved = s.frame_window()["frame"]

@@ -43,9 +43,7 @@ def answer_ok(s):
 
 
 def overtype(s, win, name, text):
-    s.click_control(win, name)
-    s.keys("ctrl+a")
-    s.type(text)
+    s.type_into(win, name, text, over=True)
 
 
 def shown(s, win, name):

@@ -27,8 +27,7 @@ def add_counterparty(s, name):
     s.click_control("", "?INSERT:2")
     s.wait_window(FORM)
     s.settle()
-    s.click_control(FORM, "?KAG:NAME")
-    s.type(name)
+    s.type_into(FORM, "?KAG:NAME", name)
     s.click_control(FORM, "?OK")
     s.wait_gone(FORM)
 
@@ -41,12 +40,9 @@ def make_certificate(s, number, counterparty, f3):
     s.click_control("", "?INSERT:3")
     s.wait_window(ENTRY)
     s.settle()
-    s.click_control(ENTRY, "?FRM:NOMSV")
-    s.type(number)
-    s.click_control(ENTRY, "?FRM:DATAVV")  # the date of issue is required
-    s.type("10.12.2026")
-    s.click_control(ENTRY, "?FRM:F3")
-    s.type(f3)
+    s.type_into(ENTRY, "?FRM:NOMSV", number)
+    s.type_into(ENTRY, "?FRM:DATAVV", "10.12.2026")  # the date of issue is required
+    s.type_into(ENTRY, "?FRM:F3", f3)
     s.click_control(ENTRY, "?OK")
     s.wait_gone(ENTRY)
     s.wait_for(lambda: s.control("", REGISTER_LIST).get("rowCount") == 1, what="the certificate in the list")
@@ -59,8 +55,7 @@ class RegisterTest(unittest.TestCase):
             s.click_control("", "?INSERT:2")
             s.wait_window(FORM)
             s.settle()
-            s.click_control(FORM, "?KAG:NAME")
-            s.type("ООО Ромашка")
+            s.type_into(FORM, "?KAG:NAME", "ООО Ромашка")
             s.click_control(FORM, "?CANCEL")
             # The question (its texts are the program's own: "Yes", "No"); "No" keeps the form.
             box = s.wait_for(lambda: next((w for w in s.windows() if w.get("class") == "QMessageBox"), None),
@@ -109,12 +104,9 @@ class RegisterTest(unittest.TestCase):
             entry = s.wait_window(ENTRY)
             s.settle()
             self.assertEqual(s.control(ENTRY, "?FRM:F2")["text"], "Альфа")
-            s.click_control(ENTRY, "?FRM:NOMSV")
-            s.type("15")
-            s.click_control(ENTRY, "?FRM:DATAVV")  # the date of issue is required
-            s.type("10.12.2026")
-            s.click_control(ENTRY, "?FRM:F3")
-            s.type("Ромашка")
+            s.type_into(ENTRY, "?FRM:NOMSV", "15")
+            s.type_into(ENTRY, "?FRM:DATAVV", "10.12.2026")  # the date of issue is required
+            s.type_into(ENTRY, "?FRM:F3", "Ромашка")
             s.click_control(ENTRY, "?OK")
             s.wait_gone(ENTRY)
             recs = s.records("FORMA1")
@@ -130,8 +122,7 @@ class RegisterTest(unittest.TestCase):
             s.wait_window(ANIMAL)
             s.settle()
             self.assertEqual(s.control(ANIMAL, "?ANI:NFORM")["text"].strip(), "15")
-            s.click_control(ANIMAL, "?ANI:KICHKA")
-            s.type("Зорька")
+            s.type_into(ANIMAL, "?ANI:KICHKA", "Зорька")
             s.click_control(ANIMAL, "?OK")
             s.wait_gone(ANIMAL)
             self.assertEqual([(r["ANI:NFORM"], r["ANI:KICHKA"]) for r in s.records("ANIM")], [("15", "Зорька")])

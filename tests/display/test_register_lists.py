@@ -76,8 +76,7 @@ class RegisterListsTest(unittest.TestCase):
 
             # "Найти": certificate 49 stands on the last page of the counterparty's 42 certificates.
             self.assertNotIn("49", [r[0] for r in rows(s, "?BROWSE:1")])
-            s.click_control(REG, "?FUZZYQUERY")
-            s.type("Описание 49")
+            s.type_into(REG, "?FUZZYQUERY", "Описание 49")
             s.click_control(REG, "?FUZZYGO")
             s.wait_for(lambda: rows(s, "?BROWSE:1")[0][0] == "49" and s.control(REG, "?BROWSE:1").get("current") == 0,
                        what="certificate 49 first and highlighted")

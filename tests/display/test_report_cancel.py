@@ -33,9 +33,7 @@ def start_report(s):
     s.wait_window(PERIOD)
     s.settle()
     for name, text in (("?D1", "01.12.2026"), ("?D2", "15.12.2026")):
-        s.click_control(PERIOD, name)
-        s.keys("ctrl+a")
-        s.type(text)
+        s.type_into(PERIOD, name, text, over=True)
     s.key("Return")
 
 

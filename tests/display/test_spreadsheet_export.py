@@ -84,9 +84,7 @@ class SpreadsheetExportTest(unittest.TestCase):
         s.click_control(re.escape(reg["title"]) if reg["title"] else "", "?BUTTON20")
         dialog = s.wait_window(r"^Экспорт в файл Forma_2\.xls$", timeout=20)
         for name, text in (("?D1", "01.03.2024"), ("?D2", "31.03.2024"), ("?NAMEFILE", self.book)):
-            s.click_control(dialog["title"], name)
-            s.keys("ctrl+a")
-            s.type(text)
+            s.type_into(dialog["title"], name, text, over=True)
             s.key("Tab")
         s.click_control(dialog["title"], "?OKBUTTON")
 

@@ -122,6 +122,7 @@ class Session:
         self._log = None
         self._runs = 0
         self._start = start
+        self._pressed = None  # button presses the program is to have been given
 
     # ------------------------------------------------------------ lifetime
 
@@ -216,6 +217,7 @@ class Session:
     def start(self):
         """Starts the program (again) in the same data and INI directories."""
         self._runs += 1
+        self._pressed = None
         try:
             os.remove(self.probe_file)
         except FileNotFoundError:
@@ -418,16 +420,45 @@ class Session:
         return r.stdout
 
     def move(self, x, y):
+        # --sync waits for the pointer to move, and would wait in vain where it already is.
+        here = self._x(["xdotool", "getmouselocation", "--shell"], check=False).decode()
+        if f"X={int(x)}\nY={int(y)}\n" in here:
+            return
         self._x(["xdotool", "mousemove", "--sync", str(int(x)), str(int(y))])
 
-    def click(self, x, y, button=1, double=False):
-        """A real press and release at screen (x, y)."""
+    def _presses(self):
+        return self.snapshot().get("buttonPresses", 0)
+
+    def _press_base(self):
+        """The presses the program has been given before the one about to be sent."""
+        if self.proc is None or self.proc.poll() is not None:
+            return None
+        return max(self._pressed or 0, self._presses())
+
+    def _delivered(self, base, presses):
+        """Waits until the program has been given `presses` more button presses than `base`: the
+        window manager's click-to-focus grab holds the pointer until it lets the click through,
+        and keys typed meanwhile would overtake it."""
+        if base is None or self.proc.poll() is not None:
+            return
+        self._pressed = base + presses
+        try:
+            self.wait_for(lambda: self.proc.poll() is not None or self._presses() >= self._pressed,
+                          what="the program to get the click", interval=0.02)
+        except DisplayError as e:
+            wanted, self._pressed = self._pressed, None  # start again from what the program reports
+            raise DisplayError(f"{e}\n(button presses: {self._presses()} seen, {wanted} wanted)") from None
+
+    def click(self, x, y, button=1, double=False, program=True):
+        """A real press and release at screen (x, y); returns once the program has it, unless
+        `program` is False (the window manager's own title bar, another program's window)."""
         self.move(x, y)
+        base = self._press_base() if program else None
         args = ["xdotool", "click"]
         if double:
             args += ["--repeat", "2", "--delay", "60"]
         self._x(args + [str(button)])
-        time.sleep(0.05)
+        self._delivered(base, 2 if double else 1)
 
     def click_control(self, win_re, name, dx=None, dy=None, button=1, double=False):
         """Clicks a control: at (dx, dy) from its top left corner, else in the middle of the part
@@ -443,12 +474,13 @@ class Session:
         self.click(sx + sw // 2, sy + sh // 2, button, double)
         return c
 
-    def click_control_until(self, win_re, name, done, what, timeout=10, again=3):
-        """Clicks a control until done() holds: a click that came before its window took input
-        is lost, so it is repeated (every `again` seconds) while the control is still there."""
+    def click_control_until(self, win_re, name, done, what, timeout=10, again=3, dx=None):
+        """Clicks a control (`dx` from its left edge, else in the middle of its shown part) until
+        done() holds: a click that came before its window took input is lost, so it is repeated
+        (every `again` seconds) while the control is still there."""
         end = time.time() + timeout
         while True:
-            self.click_control(win_re, name)
+            self.click_control(win_re, name, dx=dx)
             try:
                 return self.wait_for(done, timeout=min(again, max(end - time.time(), 0.1)), what=what)
             except DisplayError:
@@ -459,13 +491,15 @@ class Session:
                 except DisplayError:  # gone meanwhile: wait for the rest
                     return self.wait_for(done, timeout=max(end - time.time(), 0.1), what=what)
 
-    def type_into(self, win_re, name, text, timeout=10, shows=None):
+    def type_into(self, win_re, name, text, timeout=10, shows=None, over=False, dx=None):
         """Clicks a control, waits until it has the focus (clicking again if the click came before
-        its window took input), types text and waits until the control shows it (or `shows`, for
-        a field that keeps less than was typed)."""
+        its window took input), types text (over what it held, with `over`) and waits until the
+        control shows it (or `shows`, for a field that keeps less than was typed)."""
         shows = text if shows is None else shows
         self.click_control_until(win_re, name, lambda: self.control(win_re, name).get("focused"),
-                                 what=f"{name} to have the focus", timeout=timeout)
+                                 what=f"{name} to have the focus", timeout=timeout, dx=dx)
+        if over:
+            self.keys("ctrl+a")
         # Characters outside the keyboard's layouts are typed through a key code that xdotool
         # maps for each of them; under load the program can read the key before the new map and
         # lose the character. The field is then typed again from empty.
@@ -482,16 +516,18 @@ class Session:
                 self.wait_for(lambda: self.control(win_re, name).get("text", "").strip() == "",
                               what=f"{name} to be empty")
 
-    def drag(self, x1, y1, x2, y2, steps=8):
-        """Presses the left button at (x1, y1), moves to (x2, y2) in steps, releases it."""
+    def drag(self, x1, y1, x2, y2, steps=8, program=True):
+        """Presses the left button at (x1, y1), moves to (x2, y2) in steps, releases it (on the
+        program's window unless `program` is False: the window manager's title bar)."""
         self.move(x1, y1)
+        base = self._press_base() if program else None
         self._x(["xdotool", "mousedown", "1"])
         for i in range(1, steps + 1):
             time.sleep(0.03)
             self.move(x1 + (x2 - x1) * i // steps, y1 + (y2 - y1) * i // steps)
         time.sleep(0.05)
         self._x(["xdotool", "mouseup", "1"])
-        time.sleep(0.1)
+        self._delivered(base, 1)
 
     def close_mdi(self, title_re, control=None):
         """Closes an MDI window with the close button of its title bar (or of the menu bar's
@@ -537,7 +573,7 @@ class Session:
         for attempt in range(5):
             f = self.frame_window()
             x, y, w, h = f["frame"]
-            self.click(x + int(w * at), max(y, 0) + 6, double=True)
+            self.click(x + int(w * at), max(y, 0) + 6, double=True, program=False)
             try:
                 self.wait_for(maximised, timeout=5, what="the frame to be maximised")
                 break
@@ -654,7 +690,7 @@ class Session:
         win = self.find_window(title_re)
         if not (win and win.get("active") and (w.get("xid") is None or self.active_xid() == w["xid"])):
             x, y, fw, fh = w["frame"]
-            self.click(x + fw // 2, max(y, 0) + 6)  # its title bar
+            self.click(x + fw // 2, max(y, 0) + 6, program=False)  # its title bar
         self.wait_active(title_re)
         self.key("alt+F4")
 
