@@ -45,8 +45,20 @@ namespace {
 // Mouse button presses the X server has delivered to the program, also those on a window a
 // modal one blocks. A driver outside waits for this count to move on after a click before it
 // types: a window manager that is slow to let a click through (its click-to-focus grab holds
-// the pointer) must not let the keys typed after the click arrive before it.
+// the pointer) must not let the keys typed after the click arrive before it. The count is
+// written as the press is read, before it is handled: what the press starts (a long export, a
+// nested question) may keep the snapshot timer from running for a long while.
 quint64 buttonPresses = 0;
+QString pressesPath;
+
+void notePress() {
+    ++buttonPresses;
+    if (pressesPath.isEmpty()) return;
+    QSaveFile f(pressesPath);
+    if (!f.open(QIODevice::WriteOnly)) return;
+    f.write(QByteArray::number(buttonPresses));
+    f.commit();
+}
 
 class PressCounter final : public QAbstractNativeEventFilter {
 public:
@@ -56,7 +68,7 @@ public:
         const unsigned kind = e[0] & 0x7f;
         constexpr unsigned coreButtonPress = 4, genericEvent = 35, inputButtonPress = 4;
         if (kind == coreButtonPress) {
-            ++buttonPresses;
+            notePress();
         } else if (kind == genericEvent) {
             // type, extension, sequence, length, then the input event's type, device and time
             quint16 inputType = 0, sequence = 0;
@@ -66,7 +78,7 @@ public:
             std::memcpy(&time, e + 12, sizeof time);
             // The same event can pass the filter twice; it is one press.
             if (inputType == inputButtonPress && (sequence != lastSequence_ || time != lastTime_)) {
-                ++buttonPresses;
+                notePress();
                 lastSequence_ = sequence;
                 lastTime_ = time;
             }
@@ -351,8 +363,7 @@ QByteArray probeSnapshot() {
     }
     QWidget* fw = QApplication::focusWidget();
     QJsonObject root{{QStringLiteral("windows"), wins},
-                     {QStringLiteral("focusClass"), fw ? QString::fromLatin1(fw->metaObject()->className()) : QString()},
-                     {QStringLiteral("buttonPresses"), double(buttonPresses)}};
+                     {QStringLiteral("focusClass"), fw ? QString::fromLatin1(fw->metaObject()->className()) : QString()}};
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
@@ -361,6 +372,7 @@ void startProbe() {
     if (dir.isEmpty()) return;
     QDir().mkpath(QString::fromLocal8Bit(dir));
     const QString path = QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("windows.json"));
+    pressesPath = QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("presses"));
     qApp->installNativeEventFilter(new PressCounter);
     auto* timer = new QTimer(qApp);
     auto last = std::make_shared<QByteArray>();

@@ -4,7 +4,9 @@
 // directory, the program keeps the file "windows.json" there up to date: every visible top-level
 // and MDI window with its frame and client rectangles in screen pixels, and its visible controls
 // (the engine's control names, types, texts, rectangles, state, the visible rows of lists). The
-// file is replaced atomically, and only when something changed. Without the variable nothing runs.
+// file is replaced atomically, and only when something changed. Beside it, "presses" holds the
+// number of mouse presses the program has read, written as each is read. Without the variable
+// nothing runs.
 
 #include <QByteArray>
 

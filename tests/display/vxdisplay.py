@@ -218,10 +218,11 @@ class Session:
         """Starts the program (again) in the same data and INI directories."""
         self._runs += 1
         self._pressed = None
-        try:
-            os.remove(self.probe_file)
-        except FileNotFoundError:
-            pass
+        for stale in (self.probe_file, os.path.join(self.probe_dir, "presses")):
+            try:
+                os.remove(stale)
+            except FileNotFoundError:
+                pass
         env = dict(self.env)
         env.update({"VEXLO_INI_DIR": self.ini_dir, "VEXLO_PROBE": self.probe_dir, "LC_ALL": "C.UTF-8"})
         env.update(self.extra_env)
@@ -427,7 +428,12 @@ class Session:
         self._x(["xdotool", "mousemove", "--sync", str(int(x)), str(int(y))])
 
     def _presses(self):
-        return self.snapshot().get("buttonPresses", 0)
+        """Mouse presses the program has read (the probe writes the count as each comes)."""
+        try:
+            with open(os.path.join(self.probe_dir, "presses"), encoding="ascii") as f:
+                return int(f.read() or 0)
+        except (FileNotFoundError, ValueError):
+            return 0
 
     def _press_base(self):
         """The presses the program has been given before the one about to be sent."""
