@@ -228,16 +228,11 @@ class Session:
         env.update(self.extra_env)
         self._log = open(os.path.join(self.artifacts, f"program-{self._runs}.log"), "wb")
         self.proc = subprocess.Popen([self.bin], cwd=self.data, env=env, stdout=self._log, stderr=subprocess.STDOUT)
-        self.wait_for(lambda: self.frame_window(), timeout=20, what="the main frame to appear")
-        # Input only once the window manager has mapped the frame (or a message the start shows
-        # over it) and given it the keys: a click before that lands on the screen's root.
-        def taking_input():
-            w = self.message_box() or self.frame_window()
-            return w and w.get("active") and self.active_xid() is not None and self._x(
-                ["xdotool", "search", "--onlyvisible", "--name", "^" + re.escape(w["title"]) + "$"],
-                check=False).split()[-1:] == [str(self.active_xid()).encode()]
-
-        self.wait_for(taking_input, timeout=20, what="the program's first window to take input")
+        frame = self.wait_for(lambda: self.frame_window(), timeout=20, what="the main frame to appear")
+        # Input only once the X server shows the frame: a click before that lands on the screen's
+        # root and never reaches the program.
+        if self.wait_window("^" + re.escape(frame["title"]) + "$", timeout=20).get("xid") is None:
+            raise DisplayError("the main frame is not on the screen:\n" + self.describe())
         self.settle()
 
     def quit(self, timeout=15):
