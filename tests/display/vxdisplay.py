@@ -703,8 +703,32 @@ class Session:
         self.wait_active(title_re)
         self.key("alt+F4")
 
+    def _bind_outside_layouts(self, text):
+        """Gives each character of text that neither layout has (ł, 中, ✓) a spare key code of its
+        own for the rest of the session. xdotool would otherwise bind one for each key and take it
+        back at once; a program that reads the key map after the taking back, as a busy one does,
+        gets no character."""
+        bound = getattr(self, "_bound", None)
+        if bound is None:
+            bound = self._bound = set()
+            table = self._x(["xmodmap", "-pke"]).decode()
+            self._spare = [int(m.group(1)) for m in re.finditer(r"^keycode\s+(\d+) =\s*$", table, re.M)]
+        new = [c for c in dict.fromkeys(text)
+               if ord(c) > 0x7e and not 0x400 <= ord(c) <= 0x4ff and c != "№" and c not in bound]
+        if not new:
+            return
+        args = ["xmodmap"]
+        for c in new:
+            if not self._spare:
+                break
+            sym = f"U{ord(c):04X}"
+            args += ["-e", f"keycode {self._spare.pop()} = {sym} {sym}"]
+            bound.add(c)
+        self._x(args)
+
     def type(self, text, delay=40):
         """Types text with real key events; Cyrillic goes through the "ru" layout."""
+        self._bind_outside_layouts(text)
         self._x(["xdotool", "type", "--delay", str(delay), text])
         time.sleep(0.05)
 
