@@ -611,14 +611,9 @@ class Session:
         top = next((m for m in frame.get("menus", []) if path[0].lower() in m["text"].lower()), None)
         if not top:
             raise DisplayError(f"no menu {path[0]!r}:\n" + self.describe())
-        self.click(*_center(top["rect"]))
+        self.click(*_center(top["rect"]))  # returns once the program has the press
         if len(path) > 1:
-            try:
-                self.wait_for(lambda: any(w.get("kind") == "menu" for w in self.windows()), timeout=2, what="the menu")
-            except DisplayError:  # the click came before the window took input: once more
-                frame = self.frame_window()
-                top = next(m for m in frame.get("menus", []) if path[0].lower() in m["text"].lower())
-                self.click(*_center(top["rect"]))
+            self.wait_for(lambda: any(w.get("kind") == "menu" for w in self.windows()), what="the menu")
         for item in path[1:]:
             def find():
                 for w in reversed(self.windows()):
