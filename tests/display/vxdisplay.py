@@ -647,12 +647,13 @@ class Session:
         still be waiting for the window manager; a key pressed then goes to the window before it
         (a blocked one drops it)."""
         w = self.wait_window(title_re, timeout=timeout)
+        return self.wait_for(lambda: self._takes_keys(title_re, w.get("xid")), timeout=timeout,
+                             what=f"/{title_re}/ to be the active window")
 
-        def active():
-            win = self.find_window(title_re)
-            return win if win and win.get("active") and (w.get("xid") is None or self.active_xid() == w["xid"]) else None
-
-        return self.wait_for(active, timeout=timeout, what=f"/{title_re}/ to be the active window")
+    def _takes_keys(self, title_re, xid):
+        """The window, when the program has it active and (for a top-level one) it is the X focus."""
+        win = self.find_window(title_re)
+        return win if win and win.get("active") and (xid is None or self.active_xid() == xid) else None
 
     def answer(self, key="Return", button=None, timeout=10):
         """Answers the message box on top, once the window manager has mapped it and given it the
@@ -691,8 +692,7 @@ class Session:
         the X server then keeps the other keys held down, repeating alt+F4 on every window that
         gets the focus."""
         w = self.wait_window(title_re)
-        win = self.find_window(title_re)
-        if not (win and win.get("active") and (w.get("xid") is None or self.active_xid() == w["xid"])):
+        if not self._takes_keys(title_re, w.get("xid")):
             x, y, fw, fh = w["frame"]
             self.click(x + fw // 2, max(y, 0) + 6, program=False)  # its title bar
         self.wait_active(title_re)
